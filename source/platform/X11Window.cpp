@@ -1,0 +1,348 @@
+#include "platform/X11Window.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <algorithm>
+#include <cairo-xlib.h>
+#include <cairo.h>
+#include <poll.h>
+
+#include "gui/CDrawContext.h"
+#include "gui/CFrame.h"
+#include "platform/CairoGraphics.h"
+#include "platform/PlatformWindowListener.h"
+#include "platform/X11ErrorTrap.h"
+
+namespace {
+// Cairo on the window; flushing also pushes the requests to the server.
+class X11Graphics : public CairoGraphics {
+public:
+    X11Graphics(cairo_surface_t* surface, Display* d) : CairoGraphics(surface), dpy(d) {}
+    void flush() override {
+        CairoGraphics::flush();
+        if (!X11ErrorTrap::isBroken(dpy))
+            XFlush(dpy);
+    }
+
+private:
+    Display* dpy;
+};
+
+// Graphics handed out, each keeping an error trap open until it is given back.
+struct OpenGraphics {
+    PlatformGraphics* graphics;
+    X11ErrorTrap* trap;
+};
+std::vector<OpenGraphics>& openGraphics() {
+    static std::vector<OpenGraphics> list;
+    return list;
+}
+
+// Bounds the work of one call, so that a flood of events cannot hold the host's thread.
+constexpr int kMaxEventsPerCall = 256;
+} // namespace
+
+std::int32_t X11Window::buttonsFromState(unsigned int state) {
+    std::int32_t buttons = 0;
+    if (state & Button1Mask)
+        buttons |= kMouseLeft;
+    if (state & Button2Mask)
+        buttons |= kMouseMiddle;
+    if (state & Button3Mask)
+        buttons |= kMouseRight;
+    if (state & ShiftMask)
+        buttons |= kModShift;
+    if (state & ControlMask)
+        buttons |= kModCommand;
+    if (state & Mod1Mask)
+        buttons |= kModAlt;
+    if (state & Mod4Mask)
+        buttons |= kModControl;
+    return buttons;
+}
+
+std::int32_t X11Window::trappedErrors() {
+    return X11ErrorTrap::errorCount(nullptr);
+}
+
+X11Window::X11Window(_XDisplay* d, unsigned long w, void* v, std::int32_t width,
+                     std::int32_t height, PlatformWindowListener* l)
+    : dpy(d), win(w), visual(v), width(width), height(height), listener(l) {}
+
+std::unique_ptr<X11Window> X11Window::create(unsigned long parent, std::int32_t x, std::int32_t y,
+                                             std::int32_t w, std::int32_t h, const char* identifier,
+                                             PlatformWindowListener* listener,
+                                             std::int32_t& errorCode) {
+    errorCode = 0;
+    if (parent == 0) {
+        errorCode = BadWindow;
+        return nullptr;
+    }
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) {
+        errorCode = -1;
+        return nullptr;
+    }
+    X11ErrorTrap::registerDisplay(d);
+    Window window = 0;
+    XWindowAttributes parentAttributes{};
+    {
+        X11ErrorTrap trap(d);
+        const Status ok = XGetWindowAttributes(d, parent, &parentAttributes);
+        std::int32_t error = trap.sync();
+        if (ok && !error) {
+            XSetWindowAttributes attributes{};
+            attributes.background_pixmap = None;
+            attributes.border_pixel = 0;
+            attributes.colormap = parentAttributes.colormap;
+            attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
+                                    PointerMotionMask | PointerMotionHintMask | EnterWindowMask |
+                                    LeaveWindowMask | StructureNotifyMask;
+            window =
+                XCreateWindow(d, parent, x, y, static_cast<unsigned>(std::max(w, 1)),
+                              static_cast<unsigned>(std::max(h, 1)), 0, parentAttributes.depth,
+                              InputOutput, parentAttributes.visual,
+                              CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attributes);
+            if (identifier)
+                XStoreName(d, window, identifier);
+            XMapWindow(d, window);
+            error = trap.sync();
+        }
+        if (!ok && !error)
+            error = BadWindow;
+        if (error) {
+            errorCode = error;
+            if (window)
+                XDestroyWindow(d, window);
+        }
+    }
+    if (errorCode) {
+        X11ErrorTrap::unregisterDisplay(d);
+        XCloseDisplay(d);
+        return nullptr;
+    }
+    return std::unique_ptr<X11Window>(
+        new X11Window(d, window, parentAttributes.visual, w, h, listener));
+}
+
+X11Window::~X11Window() {
+    // Anything still drawing gives its graphics back first.
+    if (device) {
+        cairo_device_finish(device);
+        cairo_device_destroy(device);
+        device = nullptr;
+    }
+    if (!broken()) {
+        X11ErrorTrap trap(dpy);
+        if (cursor)
+            XFreeCursor(dpy, cursor);
+        // The host may have destroyed its window, and ours with it, already.
+        if (!gone)
+            XDestroyWindow(dpy, win);
+    }
+    X11ErrorTrap::unregisterDisplay(dpy);
+    XCloseDisplay(dpy);
+}
+
+bool X11Window::broken() const {
+    return X11ErrorTrap::isBroken(dpy);
+}
+
+PlatformGraphics* X11Window::beginGraphics() {
+    if (!isAlive())
+        return nullptr;
+    auto* trap = new X11ErrorTrap(dpy);
+    cairo_surface_t* surface = cairo_xlib_surface_create(dpy, win, static_cast<Visual*>(visual),
+                                                         std::max(width, 1), std::max(height, 1));
+    if (!device && cairo_surface_get_device(surface))
+        device = cairo_device_reference(cairo_surface_get_device(surface));
+    auto* graphics = new X11Graphics(surface, dpy);
+    cairo_surface_destroy(surface);
+    openGraphics().push_back(OpenGraphics{graphics, trap});
+    return graphics;
+}
+
+void X11Window::endGraphics(PlatformGraphics* graphics) {
+    if (!graphics)
+        return;
+    auto& list = openGraphics();
+    auto it = std::find_if(list.begin(), list.end(),
+                           [graphics](const OpenGraphics& g) { return g.graphics == graphics; });
+    graphics->flush();
+    delete graphics;
+    if (it != list.end()) {
+        delete it->trap;
+        list.erase(it);
+    }
+    if (list.empty())
+        list.shrink_to_fit();
+}
+
+bool X11Window::queryPointer(std::int32_t& x, std::int32_t& y, std::int32_t& buttons) {
+    buttons = 0;
+    if (!isAlive())
+        return false;
+    X11ErrorTrap trap(dpy);
+    const std::int32_t errorsBefore = X11ErrorTrap::errorCount(dpy);
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, winX = 0, winY = 0;
+    unsigned int mask = 0;
+    const Bool sameScreen =
+        XQueryPointer(dpy, win, &root, &child, &rootX, &rootY, &winX, &winY, &mask);
+    if (broken() || X11ErrorTrap::errorCount(dpy) != errorsBefore || root == 0) {
+        // The window went away under us.
+        gone = gone || !broken();
+        return false;
+    }
+    if (sameScreen) {
+        x = winX;
+        y = winY;
+    }
+    buttons = buttonsFromState(mask);
+    return true;
+}
+
+bool X11Window::isCollapsed() {
+    if (!isAlive())
+        return true;
+    X11ErrorTrap trap(dpy);
+    XWindowAttributes attributes{};
+    const Status ok = XGetWindowAttributes(dpy, win, &attributes);
+    if (!ok || broken())
+        return true;
+    return attributes.map_state != IsViewable;
+}
+
+void X11Window::processEvents(std::int32_t maxWaitMs) {
+    if (!isAlive())
+        return;
+    X11ErrorTrap trap(dpy);
+    if (maxWaitMs > 0 && XPending(dpy) == 0 && !broken()) {
+        pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+        poll(&fd, 1, maxWaitMs);
+    }
+    // Consecutive exposes are merged into one draw of their bounding rectangle.
+    bool exposed = false;
+    int ex1 = 0, ey1 = 0, ex2 = 0, ey2 = 0;
+    auto flushExpose = [&] {
+        if (!exposed)
+            return;
+        exposed = false;
+        if (!gone && !broken())
+            listener->platformDraw(ex1, ey1, ex2 - ex1, ey2 - ey1);
+    };
+    for (int handled = 0; handled < kMaxEventsPerCall && !broken() && XPending(dpy) > 0;
+         ++handled) {
+        XEvent event;
+        XNextEvent(dpy, &event);
+        if (broken())
+            break;
+        if (event.type != Expose)
+            flushExpose();
+        switch (event.type) {
+        case Expose:
+            if (event.xexpose.window != win)
+                break;
+            if (!exposed) {
+                exposed = true;
+                ex1 = event.xexpose.x;
+                ey1 = event.xexpose.y;
+                ex2 = ex1 + event.xexpose.width;
+                ey2 = ey1 + event.xexpose.height;
+            } else {
+                ex1 = std::min(ex1, event.xexpose.x);
+                ey1 = std::min(ey1, event.xexpose.y);
+                ex2 = std::max(ex2, event.xexpose.x + event.xexpose.width);
+                ey2 = std::max(ey2, event.xexpose.y + event.xexpose.height);
+            }
+            break;
+        case ButtonPress: {
+            if (event.xbutton.window != win || gone)
+                break;
+            const unsigned int b = event.xbutton.button;
+            const std::int32_t modifiers = buttonsFromState(event.xbutton.state) & kModifierMask;
+            if (b == Button4 || b == Button5) {
+                listener->platformWheel(event.xbutton.x, event.xbutton.y,
+                                        b == Button4 ? 1.0f : -1.0f);
+                break;
+            }
+            std::int32_t buttons = 0;
+            if (b == Button1)
+                buttons = kMouseLeft;
+            else if (b == Button2)
+                buttons = kMouseMiddle;
+            else if (b == Button3)
+                buttons = kMouseRight;
+            else
+                break; // horizontal wheel and extra buttons
+            buttons |= modifiers;
+            if ((buttons & kModControl) && (buttons & kMouseLeft))
+                buttons = (buttons & ~(kModControl | kMouseLeft)) | kMouseRight;
+            listener->platformMouse(event.xbutton.x, event.xbutton.y, buttons);
+            break;
+        }
+        case DestroyNotify:
+            if (event.xdestroywindow.window == win)
+                gone = true;
+            break;
+        case ConfigureNotify:
+            if (event.xconfigure.window == win) {
+                width = event.xconfigure.width;
+                height = event.xconfigure.height;
+            }
+            break;
+        default:
+            // Releases, motion, crossing and map changes: the pointer state is queried when
+            // it is needed, and the map state when idling.
+            break;
+        }
+    }
+    flushExpose();
+}
+
+void X11Window::setCursor(std::int32_t cursorType) {
+    if (!isAlive())
+        return;
+    unsigned int shape = 0;
+    switch (cursorType) {
+    case kCursorWait:
+        shape = XC_watch;
+        break;
+    case kCursorHSize:
+        shape = XC_sb_h_double_arrow;
+        break;
+    case kCursorVSize:
+        shape = XC_sb_v_double_arrow;
+        break;
+    case kCursorSizeAll:
+        shape = XC_fleur;
+        break;
+    case kCursorNESWSize:
+        shape = XC_bottom_left_corner;
+        break;
+    case kCursorNWSESize:
+        shape = XC_bottom_right_corner;
+        break;
+    case kCursorCopy:
+        shape = XC_plus;
+        break;
+    case kCursorNotAllowed:
+        shape = XC_X_cursor;
+        break;
+    case kCursorHand:
+        shape = XC_hand2;
+        break;
+    default:
+        break;
+    }
+    X11ErrorTrap trap(dpy);
+    const Cursor previous = cursor;
+    cursor = shape ? XCreateFontCursor(dpy, shape) : 0;
+    if (cursor)
+        XDefineCursor(dpy, win, cursor);
+    else
+        XUndefineCursor(dpy, win);
+    if (previous)
+        XFreeCursor(dpy, previous);
+}

@@ -1,0 +1,56 @@
+// The frame's window on X11: a child of the host's window on a Display connection of its own,
+// drawn with Cairo. X errors on the connection never reach the process-wide handlers (which
+// may exit the host); a broken connection or a window destroyed by the host turns the window
+// into one that reports itself gone.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/PlatformWindow.h"
+
+struct _XDisplay;
+class PlatformWindowListener;
+typedef struct _cairo_device cairo_device_t;
+
+class X11Window : public PlatformWindow {
+public:
+    // parent is the host's window id. Null on failure, with errorCode the X error code (or -1
+    // when the display cannot be opened).
+    static std::unique_ptr<X11Window> create(unsigned long parent, std::int32_t x, std::int32_t y,
+                                             std::int32_t w, std::int32_t h, const char* identifier,
+                                             PlatformWindowListener* listener,
+                                             std::int32_t& errorCode);
+    ~X11Window() override;
+
+    PlatformGraphics* beginGraphics() override;
+    void endGraphics(PlatformGraphics* graphics) override;
+    bool queryPointer(std::int32_t& x, std::int32_t& y, std::int32_t& buttons) override;
+    bool isCollapsed() override;
+    bool isAlive() override { return !gone && !broken(); }
+    void processEvents(std::int32_t maxWaitMs) override;
+    void setCursor(std::int32_t cursorType) override;
+
+    _XDisplay* display() const { return dpy; }
+    unsigned long window() const { return win; }
+
+    // The toolkit's button and modifier bits for an X event or pointer state.
+    static std::int32_t buttonsFromState(unsigned int state);
+    // X errors caught on the frames' connections since the process started.
+    static std::int32_t trappedErrors();
+
+private:
+    X11Window(_XDisplay* dpy, unsigned long win, void* visual, std::int32_t w, std::int32_t h,
+              PlatformWindowListener* listener);
+    bool broken() const;
+
+    _XDisplay* dpy;
+    unsigned long win;
+    void* visual;
+    std::int32_t width;
+    std::int32_t height;
+    PlatformWindowListener* listener;
+    cairo_device_t* device = nullptr;
+    unsigned long cursor = 0;
+    bool gone = false;
+};
