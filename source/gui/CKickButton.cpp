@@ -51,13 +51,17 @@ void CKickButton::mouse(CDrawContext* context, CPoint& where, std::int32_t butto
     // The loop ends when the button is released; a window or connection that goes away
     // reads as released, so the gesture cannot outlive them.
     if (context && context->getMouseButtons() == kMouseLeft) {
+        // The press itself is always reported, even when the value it sets is the one the
+        // button last drew (a release not yet redrawn before a quick second click).
+        bool firstPass = true;
         do {
             if (where.isInside(size))
                 setValue(entry == 0.0f ? 1.0f : 0.0f);
             else
                 setValue(entry);
-            if (isDirty() && listener)
+            if ((isDirty() || firstPass) && listener)
                 listener->valueChanged(context, this);
+            firstPass = false;
             getMouseLocation(context, where);
             doIdleStuff();
         } while (context->getMouseButtons() == kMouseLeft);
