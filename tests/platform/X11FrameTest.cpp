@@ -1,0 +1,344 @@
+// The frame in a real X11 window (run under Xvfb): drawing on expose, clicks through XTest,
+// repeated opening and closing, and the ways a host can pull the window or the connection
+// away.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <chrono>
+#include <dirent.h>
+#include <functional>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "gui/CBitmap.h"
+#include "gui/CControlListener.h"
+#include "gui/CDrawContext.h"
+#include "gui/CEditorInterface.h"
+#include "gui/CFrame.h"
+#include "gui/CKickButton.h"
+#include "platform/Clock.h"
+#include "platform/PixelImage.h"
+#include "platform/X11Window.h"
+
+namespace {
+int hostErrors = 0;
+int countError(Display*, XErrorEvent*) {
+    ++hostErrors;
+    return 0;
+}
+
+// An editor that idles the way the editor base does: a short wait for events, then the
+// frame's idle.
+class X11Editor : public CEditorInterface {
+public:
+    CFrame* frame = nullptr;
+    std::vector<std::string> edits;
+    std::uint32_t getTicks() override { return Clock::milliseconds(); }
+    void doIdleStuff() override {
+        if (frame) {
+            frame->runEventLoop(4);
+            frame->idle();
+        }
+    }
+    void beginEdit(std::int32_t i) override { edits.push_back("begin " + std::to_string(i)); }
+    void endEdit(std::int32_t i) override { edits.push_back("end " + std::to_string(i)); }
+    std::int32_t getEditorKnobMode() override { return 0; }
+};
+
+class Listener : public CControlListener {
+public:
+    std::vector<float> values;
+    std::function<void()> onFirst;
+    void valueChanged(CDrawContext*, CControl* control) override {
+        values.push_back(control->getValue());
+        if (values.size() == 1 && onFirst)
+            onFirst();
+    }
+};
+
+int openFileDescriptors() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir))
+            ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+class X11Fixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host = XOpenDisplay(nullptr);
+        ASSERT_NE(host, nullptr) << "no display: run the tests under xvfb-run";
+        previousHandler = XSetErrorHandler(countError);
+        hostErrors = 0;
+        trappedBefore = X11Window::trappedErrors();
+        parent = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 300, 200, 0, 0, 0);
+        XSelectInput(host, parent, StructureNotifyMask);
+        XMapWindow(host, parent);
+        XEvent event;
+        do
+            XNextEvent(host, &event);
+        while (event.type != MapNotify);
+        XSync(host, False);
+    }
+    void TearDown() override {
+        if (parentAlive)
+            XDestroyWindow(host, parent);
+        XSync(host, False);
+        EXPECT_EQ(hostErrors, 0);
+        XSetErrorHandler(previousHandler);
+        XCloseDisplay(host);
+    }
+    void* hostWindow() const {
+        return reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent));
+    }
+
+    // Pumps the frame until done() or the time-out; true when done() held.
+    bool pumpUntil(CFrame* frame, const std::function<bool()>& done, int timeoutMs = 5000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            frame->runEventLoop(10);
+            frame->idle();
+        }
+        return true;
+    }
+
+    std::uint32_t pixelOf(unsigned long window, int x, int y) {
+        XImage* image = XGetImage(host, window, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image)
+            return 0xdeadbeef;
+        const unsigned long p = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return static_cast<std::uint32_t>(p & 0xffffff);
+    }
+
+    Display* host = nullptr;
+    XErrorHandler previousHandler = nullptr;
+    Window parent = 0;
+    bool parentAlive = true;
+    std::int32_t trappedBefore = 0;
+};
+
+// A kick button strip: released image green, pressed image blue, 24 x 40 each.
+CBitmap* makeStrip(CFrame& frame) {
+    auto* strip = new CBitmap(frame, 24, 80);
+    for (std::int32_t y = 0; y < 80; ++y)
+        for (std::int32_t x = 0; x < 24; ++x)
+            strip->getHandle()->pixels[static_cast<std::size_t>(y) * 24 + x] =
+                y < 40 ? 0xff00ff00u : 0xff0000ffu;
+    return strip;
+}
+} // namespace
+
+TEST(X11Input, ButtonAndModifierBits) {
+    EXPECT_EQ(X11Window::buttonsFromState(Button1Mask), kMouseLeft);
+    EXPECT_EQ(X11Window::buttonsFromState(Button2Mask), kMouseMiddle);
+    EXPECT_EQ(X11Window::buttonsFromState(Button3Mask), kMouseRight);
+    EXPECT_EQ(X11Window::buttonsFromState(ShiftMask | ControlMask | Mod1Mask | Mod4Mask),
+              kModShift | kModCommand | kModAlt | kModControl);
+    EXPECT_EQ(X11Window::buttonsFromState(LockMask | Mod2Mask), 0); // caps and num lock
+}
+
+TEST_F(X11Fixture, ExposePaintsAndASyntheticClickReachesTheListener) {
+    X11Editor editor;
+    auto* frame = new CFrame(CRect(0, 0, 200, 120), hostWindow(), &editor);
+    editor.frame = frame;
+    ASSERT_NE(frame->getPlatformWindow(), nullptr);
+    auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
+    frame->setBackgroundColor(kRedCColor);
+    CBitmap* strip = makeStrip(*frame);
+    Listener listener;
+    CPoint offset(0, 0);
+    auto* button = new CKickButton(CRect(40, 30, 64, 70), &listener, 83, strip, offset);
+    frame->addView(button);
+
+    // The map of the frame's window brings an expose, which draws the first time.
+    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+    EXPECT_EQ(pixelOf(window->window(), 5, 5), 0xff0000u);
+    EXPECT_EQ(pixelOf(window->window(), 45, 35), 0x00ff00u);
+    EXPECT_EQ(pixelOf(window->window(), 63, 69), 0x00ff00u);
+    EXPECT_EQ(pixelOf(window->window(), 64, 69), 0xff0000u);
+
+    // Press on the button; the server releases it 300 ms later.
+    std::uint32_t pressedPixel = 0;
+    listener.onFirst = [&] {
+        // The idle work inside the tracking loop shows the pressed image.
+        pumpUntil(
+            frame, [&] { return !button->isDirty(); }, 1000);
+        pressedPixel = pixelOf(window->window(), 50, 50);
+    };
+    int nonEvent = 0;
+    ASSERT_TRUE(XTestQueryExtension(host, &nonEvent, &nonEvent, &nonEvent, &nonEvent));
+    XTestFakeMotionEvent(host, DefaultScreen(host), 50, 50, 0);
+    XTestFakeButtonEvent(host, 1, True, 0);
+    XTestFakeButtonEvent(host, 1, False, 300);
+    XFlush(host);
+    ASSERT_TRUE(pumpUntil(frame, [&] { return listener.values.size() >= 2; }));
+    EXPECT_EQ(listener.values.front(), 1.0f);
+    EXPECT_EQ(listener.values.back(), 0.0f);
+    EXPECT_EQ(editor.edits, (std::vector<std::string>{"begin 83", "end 83"}));
+    EXPECT_EQ(pressedPixel, 0x0000ffu);
+
+    // The release is drawn at the next idle.
+    ASSERT_TRUE(pumpUntil(frame, [&] { return !button->isDirty(); }));
+    EXPECT_EQ(pixelOf(window->window(), 50, 50), 0x00ff00u);
+
+    delete frame;
+    strip->forget();
+    EXPECT_EQ(X11Window::trappedErrors(), trappedBefore);
+}
+
+TEST_F(X11Fixture, OpeningAndClosingFiftyTimes) {
+    const int descriptors = openFileDescriptors();
+    for (int i = 0; i < 50; ++i) {
+        auto* frame = new CFrame(CRect(0, 0, 120, 80), hostWindow(), nullptr);
+        ASSERT_NE(frame->getPlatformWindow(), nullptr) << "round " << i;
+        frame->setBackgroundColor(kBlueCColor);
+        ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+        delete frame;
+    }
+    EXPECT_EQ(openFileDescriptors(), descriptors); // every connection closed again
+    EXPECT_EQ(X11Window::trappedErrors(), trappedBefore);
+}
+
+TEST_F(X11Fixture, TwoFramesClosedInEitherOrder) {
+    for (int order = 0; order < 2; ++order) {
+        auto* a = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+        auto* b = new CFrame(CRect(150, 0, 250, 80), hostWindow(), nullptr);
+        ASSERT_NE(a->getPlatformWindow(), nullptr);
+        ASSERT_NE(b->getPlatformWindow(), nullptr);
+        a->setBackgroundColor(kRedCColor);
+        b->setBackgroundColor(kGreenCColor);
+        ASSERT_TRUE(pumpUntil(a, [a] { return !a->isFirstDraw(); }));
+        ASSERT_TRUE(pumpUntil(b, [b] { return !b->isFirstDraw(); }));
+        EXPECT_EQ(pixelOf(parent, 10, 10), 0xff0000u);
+        EXPECT_EQ(pixelOf(parent, 160, 10), 0x00ff00u);
+        if (order == 0) {
+            delete a;
+            b->setDirty(true);
+            b->idle();
+            delete b;
+        } else {
+            delete b;
+            a->setDirty(true);
+            a->idle();
+            delete a;
+        }
+    }
+    EXPECT_EQ(X11Window::trappedErrors(), trappedBefore);
+}
+
+TEST_F(X11Fixture, CollapsedHostWindowStopsIdleRedraws) {
+    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+    Listener listener;
+    CPoint offset(0, 0);
+    CBitmap* strip = makeStrip(*frame);
+    auto* button = new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset);
+    frame->addView(button);
+    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+    ASSERT_TRUE(pumpUntil(frame, [&] { return !button->isDirty(); }));
+
+    XUnmapWindow(host, parent);
+    XSync(host, False);
+    EXPECT_TRUE(frame->getPlatformWindow()->isCollapsed());
+    button->setValue(1.0f);
+    frame->idle();
+    EXPECT_TRUE(button->isDirty());
+    XMapWindow(host, parent);
+    XSync(host, False);
+    ASSERT_TRUE(pumpUntil(frame, [&] { return !button->isDirty(); }));
+    delete frame;
+    strip->forget();
+}
+
+TEST_F(X11Fixture, AStaleHostWindowIsAFailedControlNotAnExit) {
+    testing::internal::CaptureStderr();
+    auto* frame = new CFrame(CRect(0, 0, 100, 80), reinterpret_cast<void*>(0x3fffff0), nullptr);
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(message, "Could not create Control : 3\n"); // BadWindow
+    EXPECT_EQ(frame->getPlatformWindow(), nullptr);
+    frame->idle();
+    delete frame;
+}
+
+TEST_F(X11Fixture, TrackingEndsWhenTheHostDestroysItsWindow) {
+    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+    Listener listener;
+    CPoint offset(0, 0);
+    CBitmap* strip = makeStrip(*frame);
+    frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
+    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+
+    unsigned int heldAtFirstReport = 0;
+    listener.onFirst = [&] {
+        Window r, c;
+        int rx, ry, wx, wy;
+        XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
+        XDestroyWindow(host, parent);
+        XSync(host, False);
+        parentAlive = false;
+    };
+    XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
+    XTestFakeButtonEvent(host, 1, True, 0); // held: only the window's end stops the gesture
+    XFlush(host);
+    alarm(60); // a gesture that never ends kills the test instead of hanging it
+    const bool ended = pumpUntil(frame, [&] { return listener.values.size() >= 2; });
+    alarm(0);
+    XTestFakeButtonEvent(host, 1, False, 0);
+    XSync(host, False);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(heldAtFirstReport & Button1Mask); // so the press was tracked
+    EXPECT_EQ(listener.values.back(), 0.0f);
+    EXPECT_FALSE(frame->getPlatformWindow()->isAlive());
+    frame->idle();
+    delete frame; // destroying a window that is gone already must not reach the host
+    strip->forget();
+}
+
+TEST_F(X11Fixture, TrackingEndsWhenTheConnectionBreaks) {
+    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+    auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
+    ASSERT_NE(window, nullptr);
+    Listener listener;
+    CPoint offset(0, 0);
+    CBitmap* strip = makeStrip(*frame);
+    frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
+    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+
+    unsigned int heldAtFirstReport = 0;
+    listener.onFirst = [&] {
+        Window r, c;
+        int rx, ry, wx, wy;
+        XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
+        shutdown(ConnectionNumber(window->display()), SHUT_RDWR);
+    };
+    XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
+    XTestFakeButtonEvent(host, 1, True, 0);
+    XFlush(host);
+    alarm(60);
+    const bool ended = pumpUntil(frame, [&] { return listener.values.size() >= 2; });
+    alarm(0);
+    XTestFakeButtonEvent(host, 1, False, 0);
+    XSync(host, False);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(heldAtFirstReport & Button1Mask);
+    EXPECT_EQ(listener.values.back(), 0.0f);
+    EXPECT_FALSE(window->isAlive());
+    frame->setDirty(true);
+    frame->idle();
+    delete frame;
+    strip->forget();
+
+    // The next frame opens a fresh connection and works.
+    auto* again = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+    ASSERT_NE(again->getPlatformWindow(), nullptr);
+    ASSERT_TRUE(pumpUntil(again, [again] { return !again->isFirstDraw(); }));
+    delete again;
+}
