@@ -51,6 +51,7 @@ bool CFrame::initFrame(void* systemWindow) {
     }
     const std::int32_t dx = size.left;
     const std::int32_t dy = size.top;
+    hostPosition(dx, dy);
     size.offset(-dx, -dy);
     mouseableArea.offset(-dx, -dy);
     setDropActive(true);
@@ -156,14 +157,17 @@ std::int32_t CFrame::getKnobMode() const {
     return pEditor ? pEditor->getEditorKnobMode() : 0;
 }
 
-bool CFrame::setPosition(std::int32_t, std::int32_t) {
-    // The host places the frame inside its window.
-    return false;
+bool CFrame::setPosition(std::int32_t x, std::int32_t y) {
+    if (!platformWindow)
+        return false;
+    hostPosition(x, y);
+    platformWindow->setBounds(x, y, size.width(), size.height());
+    return true;
 }
 
 bool CFrame::getPosition(std::int32_t& x, std::int32_t& y) const {
-    x = 0;
-    y = 0;
+    x = hostPosition.x;
+    y = hostPosition.y;
     return true;
 }
 
@@ -173,6 +177,8 @@ bool CFrame::setSize(std::int32_t width, std::int32_t height) {
     CRect rect(size.left, size.top, size.left + width, size.top + height);
     setViewSize(rect);
     mouseableArea = rect;
+    if (platformWindow)
+        platformWindow->setBounds(hostPosition.x, hostPosition.y, width, height);
     return true;
 }
 

@@ -108,6 +108,8 @@ protected:
     bool bUpdatesDisabled;
     CPoint hiScrollOffset;
     CDrawContext* pFrameContext;
+    // Where the frame's window sits in the host's window.
+    CPoint hostPosition;
 
 private:
     void platformDraw(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;

@@ -81,6 +81,14 @@ void HeadlessWindow::postWheel(std::int32_t x, std::int32_t y, float distance) {
     events.push_back([this, x, y, distance] { listener->platformWheel(x, y, distance); });
 }
 
+void HeadlessWindow::setBounds(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    posX = x;
+    posY = y;
+    // Contexts still drawing keep their own reference on the old surface.
+    cairo_surface_destroy(surface);
+    surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w > 0 ? w : 1, h > 0 ? h : 1);
+}
+
 PixelImage HeadlessWindow::snapshot() {
     return HeadlessSurface::snapshotOf(surface);
 }

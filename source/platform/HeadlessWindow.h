@@ -33,6 +33,7 @@ public:
     bool isAlive() override { return alive; }
     void processEvents(std::int32_t maxWaitMs) override;
     void setCursor(std::int32_t cursorType) override { cursor = cursorType; }
+    void setBounds(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
 
     // Scripting.
     void setPointer(std::int32_t x, std::int32_t y, std::int32_t buttons);
@@ -53,6 +54,8 @@ public:
     std::int32_t getCursor() const { return cursor; }
     std::int32_t openGraphics() const { return graphicsOpen; }
     std::int32_t processCalls() const { return processCount; }
+    std::int32_t getX() const { return posX; }
+    std::int32_t getY() const { return posY; }
 
 private:
     cairo_surface_t* surface;
@@ -65,6 +68,8 @@ private:
     bool collapsed = false;
     bool alive = true;
     std::int32_t cursor = 0;
+    std::int32_t posX = 0;
+    std::int32_t posY = 0;
     std::int32_t graphicsOpen = 0;
     std::int32_t processCount = 0;
     std::deque<std::function<void()>> events;

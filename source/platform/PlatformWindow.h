@@ -29,4 +29,7 @@ public:
     virtual void processEvents(std::int32_t maxWaitMs) = 0;
 
     virtual void setCursor(std::int32_t cursorType) = 0;
+
+    // Moves and sizes the window inside the host's window.
+    virtual void setBounds(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) = 0;
 };

@@ -301,6 +301,16 @@ void X11Window::processEvents(std::int32_t maxWaitMs) {
     flushExpose();
 }
 
+void X11Window::setBounds(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    width = w;
+    height = h;
+    if (!isAlive())
+        return;
+    X11ErrorTrap trap(dpy);
+    XMoveResizeWindow(dpy, win, x, y, static_cast<unsigned>(std::max(w, 1)),
+                      static_cast<unsigned>(std::max(h, 1)));
+}
+
 void X11Window::setCursor(std::int32_t cursorType) {
     if (!isAlive())
         return;

@@ -30,6 +30,7 @@ public:
     bool isAlive() override { return !gone && !broken(); }
     void processEvents(std::int32_t maxWaitMs) override;
     void setCursor(std::int32_t cursorType) override;
+    void setBounds(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
 
     _XDisplay* display() const { return dpy; }
     unsigned long window() const { return win; }

@@ -298,6 +298,28 @@ TEST_F(FrameFixture, PointerQueriesApplyTheControlClickRule) {
     window->setAlive(true);
 }
 
+TEST_F(FrameFixture, PositionAndSizeMoveThePlatformWindow) {
+    std::int32_t x = -1, y = -1;
+    EXPECT_TRUE(frame->getPosition(x, y));
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_TRUE(frame->setSize(60, 40));
+    CRect size;
+    frame->getSize(size);
+    EXPECT_EQ(size, CRect(0, 0, 60, 40));
+    EXPECT_EQ(window->snapshot().width, 60);
+    EXPECT_TRUE(frame->setPosition(7, 9));
+    EXPECT_EQ(window->getX(), 7);
+    EXPECT_EQ(window->getY(), 9);
+    EXPECT_TRUE(frame->getPosition(x, y));
+    EXPECT_EQ(x, 7);
+    EXPECT_FALSE(frame->setSize(-1, 5));
+    frame->setBackgroundColor(kRedCColor);
+    window->postDraw(0, 0, 60, 40);
+    window->processEvents(0);
+    EXPECT_EQ(window->pixel(59, 39), 0xffff0000u);
+}
+
 TEST_F(FrameFixture, EditorServicesAndCursor) {
     editor.ticks = 4242;
     editor.knobMode = 2;

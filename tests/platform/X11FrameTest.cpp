@@ -235,6 +235,30 @@ TEST_F(X11Fixture, TwoFramesClosedInEitherOrder) {
     EXPECT_EQ(X11Window::trappedErrors(), trappedBefore);
 }
 
+TEST_F(X11Fixture, PositionAndSizeMoveTheWindow) {
+    auto* frame = new CFrame(CRect(10, 20, 110, 100), hostWindow(), nullptr);
+    auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
+    ASSERT_NE(window, nullptr);
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(host, window->window(), &attributes));
+    EXPECT_EQ(attributes.x, 10);
+    EXPECT_EQ(attributes.y, 20);
+    EXPECT_EQ(attributes.width, 100);
+    EXPECT_EQ(attributes.height, 80);
+    EXPECT_TRUE(frame->setPosition(30, 40));
+    EXPECT_TRUE(frame->setSize(60, 50));
+    XSync(host, False);
+    ASSERT_TRUE(XGetWindowAttributes(host, window->window(), &attributes));
+    EXPECT_EQ(attributes.x, 30);
+    EXPECT_EQ(attributes.y, 40);
+    EXPECT_EQ(attributes.width, 60);
+    EXPECT_EQ(attributes.height, 50);
+    frame->setBackgroundColor(kGreenCColor);
+    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+    EXPECT_EQ(pixelOf(window->window(), 59, 49), 0x00ff00u);
+    delete frame;
+}
+
 TEST_F(X11Fixture, CollapsedHostWindowStopsIdleRedraws) {
     auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
     Listener listener;
