@@ -15,18 +15,17 @@
 #include "platform/X11ErrorTrap.h"
 
 namespace {
-// Cairo on the window; flushing also pushes the requests to the server.
+// Cairo on the window's back buffer; flushing shows the buffer in the window.
 class X11Graphics : public CairoGraphics {
 public:
-    X11Graphics(cairo_surface_t* surface, Display* d) : CairoGraphics(surface), dpy(d) {}
+    X11Graphics(cairo_surface_t* surface, X11Window* w) : CairoGraphics(surface), window(w) {}
     void flush() override {
         CairoGraphics::flush();
-        if (!X11ErrorTrap::isBroken(dpy))
-            XFlush(dpy);
+        window->present();
     }
 
 private:
-    Display* dpy;
+    X11Window* window;
 };
 
 // Graphics handed out, each keeping an error trap open until it is given back.
@@ -127,19 +126,25 @@ std::unique_ptr<X11Window> X11Window::create(unsigned long parent, std::int32_t 
 }
 
 X11Window::~X11Window() {
-    // Anything still drawing gives its graphics back first.
-    if (device) {
-        cairo_device_finish(device);
-        cairo_device_destroy(device);
-        device = nullptr;
-    }
-    if (!broken()) {
+    {
+        // Nothing of the teardown may reach the host's handlers, even on a dead connection.
         X11ErrorTrap trap(dpy);
-        if (cursor)
-            XFreeCursor(dpy, cursor);
-        // The host may have destroyed its window, and ours with it, already.
-        if (!gone)
-            XDestroyWindow(dpy, win);
+        // Anything still drawing has given its graphics back: the frame sees to that.
+        releaseSurfaces();
+        // The device goes before the connection, so that the next window on a new
+        // connection starts clean.
+        if (device) {
+            cairo_device_finish(device);
+            cairo_device_destroy(device);
+            device = nullptr;
+        }
+        if (!broken()) {
+            if (cursor)
+                XFreeCursor(dpy, cursor);
+            // The host may have destroyed its window, and ours with it, already.
+            if (!gone)
+                XDestroyWindow(dpy, win);
+        }
     }
     X11ErrorTrap::unregisterDisplay(dpy);
     XCloseDisplay(dpy);
@@ -149,16 +154,64 @@ bool X11Window::broken() const {
     return X11ErrorTrap::isBroken(dpy);
 }
 
+void X11Window::releaseSurfaces() {
+    if (backBuffer)
+        cairo_surface_destroy(backBuffer);
+    if (windowSurface)
+        cairo_surface_destroy(windowSurface);
+    backBuffer = nullptr;
+    windowSurface = nullptr;
+}
+
+bool X11Window::prepareSurfaces() {
+    const std::int32_t w = std::max(width, 1);
+    const std::int32_t h = std::max(height, 1);
+    if (!windowSurface) {
+        windowSurface = cairo_xlib_surface_create(dpy, win, static_cast<Visual*>(visual), w, h);
+        if (!device && cairo_surface_get_device(windowSurface))
+            device = cairo_device_reference(cairo_surface_get_device(windowSurface));
+    }
+    if (!backBuffer || bufferWidth != w || bufferHeight != h) {
+        cairo_xlib_surface_set_size(windowSurface, w, h);
+        cairo_surface_t* buffer =
+            cairo_surface_create_similar(windowSurface, CAIRO_CONTENT_COLOR, w, h);
+        if (backBuffer) {
+            // Keep what was drawn; the parts that grew are exposed and drawn anew.
+            cairo_t* cr = cairo_create(buffer);
+            cairo_set_source_surface(cr, backBuffer, 0, 0);
+            cairo_paint(cr);
+            cairo_destroy(cr);
+            cairo_surface_destroy(backBuffer);
+        }
+        backBuffer = buffer;
+        bufferWidth = w;
+        bufferHeight = h;
+    }
+    return cairo_surface_status(backBuffer) == CAIRO_STATUS_SUCCESS;
+}
+
+void X11Window::present() {
+    if (!isAlive() || !backBuffer || !windowSurface)
+        return;
+    X11ErrorTrap trap(dpy);
+    cairo_surface_flush(backBuffer);
+    cairo_t* cr = cairo_create(windowSurface);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, backBuffer, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(windowSurface);
+}
+
 PlatformGraphics* X11Window::beginGraphics() {
     if (!isAlive())
         return nullptr;
     auto* trap = new X11ErrorTrap(dpy);
-    cairo_surface_t* surface = cairo_xlib_surface_create(dpy, win, static_cast<Visual*>(visual),
-                                                         std::max(width, 1), std::max(height, 1));
-    if (!device && cairo_surface_get_device(surface))
-        device = cairo_device_reference(cairo_surface_get_device(surface));
-    auto* graphics = new X11Graphics(surface, dpy);
-    cairo_surface_destroy(surface);
+    if (!prepareSurfaces()) {
+        delete trap;
+        return nullptr;
+    }
+    auto* graphics = new X11Graphics(backBuffer, this);
     openGraphics().push_back(OpenGraphics{graphics, trap});
     return graphics;
 }

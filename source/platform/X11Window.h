@@ -12,6 +12,7 @@
 struct _XDisplay;
 class PlatformWindowListener;
 typedef struct _cairo_device cairo_device_t;
+typedef struct _cairo_surface cairo_surface_t;
 
 class X11Window : public PlatformWindow {
 public:
@@ -35,6 +36,10 @@ public:
     _XDisplay* display() const { return dpy; }
     unsigned long window() const { return win; }
 
+    // Copies the back buffer, where all drawing goes, to the window: the screen never shows
+    // a half-drawn state.
+    void present();
+
     // The toolkit's button and modifier bits for an X event or pointer state.
     static std::int32_t buttonsFromState(unsigned int state);
     // X errors caught on the frames' connections since the process started.
@@ -44,6 +49,9 @@ private:
     X11Window(_XDisplay* dpy, unsigned long win, void* visual, std::int32_t w, std::int32_t h,
               PlatformWindowListener* listener);
     bool broken() const;
+    // Makes the window surface and a back buffer of the window's current size.
+    bool prepareSurfaces();
+    void releaseSurfaces();
 
     _XDisplay* dpy;
     unsigned long win;
@@ -52,6 +60,10 @@ private:
     std::int32_t height;
     PlatformWindowListener* listener;
     cairo_device_t* device = nullptr;
+    cairo_surface_t* windowSurface = nullptr;
+    cairo_surface_t* backBuffer = nullptr;
+    std::int32_t bufferWidth = 0;
+    std::int32_t bufferHeight = 0;
     unsigned long cursor = 0;
     bool gone = false;
 };
