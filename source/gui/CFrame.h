@@ -83,6 +83,7 @@ public:
     // The frame's own window, or null when it could not be made (or there is no host window).
     PlatformWindow* getPlatformWindow() const { return platformWindow.get(); }
     // Waits at most maxWaitMs for platform events and dispatches them (user-interface thread).
+    // idle() runs it without waiting; the editor's throttled idle work waits up to 4 ms here.
     void runEventLoop(std::int32_t maxWaitMs);
     const CPoint& getScrollOffset() const { return hiScrollOffset; }
     void* getSystemWindow() const { return pSystemWindow; }

@@ -93,6 +93,13 @@ PixelImage HeadlessWindow::snapshot() {
     return HeadlessSurface::snapshotOf(surface);
 }
 
+bool HeadlessWindow::writePng(const char* path) {
+    if (!path)
+        return false;
+    cairo_surface_flush(surface);
+    return cairo_surface_write_to_png(surface, path) == CAIRO_STATUS_SUCCESS;
+}
+
 std::uint32_t HeadlessWindow::pixel(std::int32_t x, std::int32_t y) {
     PixelImage image = snapshot();
     if (x < 0 || y < 0 || x >= image.width || y >= image.height)

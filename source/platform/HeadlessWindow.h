@@ -51,6 +51,8 @@ public:
     // Inspection.
     PixelImage snapshot();
     std::uint32_t pixel(std::int32_t x, std::int32_t y);
+    // Saves what the window shows as a PNG file (screenshots); false on failure.
+    bool writePng(const char* path);
     std::int32_t getCursor() const { return cursor; }
     std::int32_t openGraphics() const { return graphicsOpen; }
     std::int32_t processCalls() const { return processCount; }

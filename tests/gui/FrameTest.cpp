@@ -3,6 +3,10 @@
 #include "FrameFixture.h"
 #include "gui/CBitmap.h"
 #include "gui/CKickButton.h"
+#include "platform/PixelImage.h"
+
+#include <cstdio>
+#include <unistd.h>
 
 TEST_F(FrameFixture, ConstructionBindsAPlatformWindowAndStartsAtTheOrigin) {
     CFrame placed(CRect(10, 20, 110, 100), reinterpret_cast<void*>(0x99), &editor);
@@ -339,6 +343,21 @@ TEST_F(FrameFixture, BackgroundBitmapAndColourArePainted) {
     exposeAll();
     EXPECT_EQ(window->pixel(0, 0), 0xff00ff00u);
     EXPECT_EQ(window->pixel(99, 79), 0xff00ff00u);
+
+    // A screenshot of the window reads back as the same picture.
+    char path[] = "/tmp/stammerix-shot-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_TRUE(window->writePng(path));
+    CBitmap shot;
+    const std::string png = std::string(path) + ".png";
+    ASSERT_EQ(std::rename(path, png.c_str()), 0);
+    EXPECT_TRUE(shot.loadFromPath(png.c_str()));
+    std::remove(png.c_str());
+    ASSERT_EQ(shot.getWidth(), 100);
+    EXPECT_EQ(shot.createCGImage()->at(50, 50), 0xff00ff00u);
+    EXPECT_FALSE(window->writePng(nullptr));
 
     auto* bitmap = new CBitmap(*frame, 100, 80);
     for (std::uint32_t& p : bitmap->getHandle()->pixels)
