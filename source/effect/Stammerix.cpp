@@ -10,6 +10,8 @@
 namespace {
 
 constexpr float kVelocityStep = 0.01f;
+// Fraction of a sample below which a host position counts as the next whole sample.
+constexpr double kPositionTolerance = 1e-4;
 constexpr double kDisplayScale[Stammerix::kNumParams] = {1.99, 7.99};
 constexpr const char* kParamNames[Stammerix::kNumParams] = {"recording", "typerecording"};
 constexpr const char* kParamLabels[Stammerix::kNumParams] = {" Yeah", " YEEEEAAAAAH"};
@@ -274,9 +276,12 @@ void Stammerix::timingFromTimeInfo(const VstTimeInfo& info) {
           denominator > 0 && std::isfinite(info.ppqPos) && std::isfinite(info.barStartPos)))
         return;
     const double samplesPerBeat = rate * 60.0 / tempo;
-    const double length = samplesPerBeat * denominator;
+    // Hosts derive ppqPos from their sample counter; the round-off of that floating-point
+    // trip must not move a whole-sample position one sample back when truncated.
+    const double length = samplesPerBeat * denominator + kPositionTolerance;
     const double position =
-        std::trunc((info.ppqPos - info.barStartPos) * 0.25 * samplesPerBeat * denominator);
+        std::trunc((info.ppqPos - info.barStartPos) * 0.25 * samplesPerBeat * denominator +
+                   kPositionTolerance);
     if (!std::isfinite(length) || !std::isfinite(position))
         return;
 

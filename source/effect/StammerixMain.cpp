@@ -1,35 +1,12 @@
 // The module's entry: hosts look up one of three names and call it once per instance.
 #include <new>
 
-#include "host/AudioEffectX.h"
+#include "effect/Stammerix.h"
 
 namespace {
 
-// Stands in for the loop effect until it exists: a stereo effect that passes audio through.
-class PlaceholderEffect : public AudioEffectX {
-public:
-    explicit PlaceholderEffect(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 1, 0) {
-        setNumInputs(2);
-        setNumOutputs(2);
-        canProcessReplacing(true);
-    }
-    void process(float** inputs, float** outputs, std::int32_t sampleFrames) override {
-        if (!inputs || !outputs)
-            return;
-        for (int c = 0; c < 2; ++c) {
-            if (!inputs[c] || !outputs[c])
-                continue;
-            for (std::int32_t i = 0; i < sampleFrames; ++i)
-                outputs[c][i] = inputs[c][i];
-        }
-    }
-    void processReplacing(float** inputs, float** outputs, std::int32_t sampleFrames) override {
-        process(inputs, outputs, sampleFrames);
-    }
-};
-
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
-    return new (std::nothrow) PlaceholderEffect(audioMaster);
+    return new (std::nothrow) Stammerix(audioMaster);
 }
 
 } // namespace

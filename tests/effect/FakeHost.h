@@ -11,7 +11,7 @@
 
 #include "host/VstInterface.h"
 
-struct HostCall {
+struct FakeHostCall {
     std::int32_t opcode;
     std::int32_t index;
     std::intptr_t value;
@@ -45,7 +45,7 @@ public:
 
     // Recorded calls.
     std::size_t numCalls() const { return std::min(next.load(), kMaxCalls); }
-    const HostCall& call(std::size_t i) const { return calls[i]; }
+    const FakeHostCall& call(std::size_t i) const { return calls[i]; }
     std::size_t count(std::int32_t opcode) const {
         std::size_t n = 0;
         for (std::size_t i = 0; i < numCalls(); ++i)
@@ -56,8 +56,11 @@ public:
 
     // Moves the transport on by frames at the current tempo and sample rate.
     void advance(std::int32_t frames) {
+        // From the sample position, as hosts do, so that round-off does not pile up.
+        const double start =
+            timeInfo.ppqPos - timeInfo.samplePos / timeInfo.sampleRate * timeInfo.tempo / 60.0;
         timeInfo.samplePos += frames;
-        timeInfo.ppqPos += frames / timeInfo.sampleRate * timeInfo.tempo / 60.0;
+        timeInfo.ppqPos = start + timeInfo.samplePos / timeInfo.sampleRate * timeInfo.tempo / 60.0;
     }
 
     static std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t index,
@@ -78,7 +81,7 @@ private:
                          float opt) {
         const std::size_t slot = next.fetch_add(1);
         if (slot < kMaxCalls) {
-            HostCall& c = calls[slot];
+            FakeHostCall& c = calls[slot];
             c.opcode = opcode;
             c.index = index;
             c.value = value;
@@ -108,6 +111,6 @@ private:
         }
     }
 
-    std::array<HostCall, kMaxCalls> calls{};
+    std::array<FakeHostCall, kMaxCalls> calls{};
     std::atomic<std::size_t> next{0};
 };

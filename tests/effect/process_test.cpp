@@ -68,12 +68,15 @@ struct Process : ::testing::Test {
         fx->setParameter(1, type == 7 ? 1.0f : static_cast<float>(type) / 7.0f);
         fx->setParameter(0, gainValue);
     }
-    // Brings the recording gain to 1 by recording type 3 (which writes nothing).
+    // Brings the recording gain up by recording type 3 (which writes nothing). From the
+    // first 0.01 it settles one rounding short of 1, at 0.9999993.
+    float gain = 0.0f;
     void settleGain() {
         record(3);
         Buffers b(128);
         block(b, false);
-        ASSERT_EQ(fx->getCurrentVelocity(), 1.0f);
+        gain = fx->getCurrentVelocity();
+        ASSERT_NEAR(gain, 0.9999993f, 1e-7f);
         fx->setParameter(0, 0.0f);
     }
 };
@@ -241,9 +244,11 @@ TEST_F(Timing, TempoOnlyHost) {
     EXPECT_EQ(fx->getSamplePos(), 0);
     EXPECT_EQ(host.count(audioMasterGetTime), 345u);
     EXPECT_EQ(host.count(audioMasterTempoAt), 345u);
-    for (std::size_t i = 0; i < host.numCalls(); ++i)
-        if (host.call(i).opcode == audioMasterTempoAt)
+    for (std::size_t i = 0; i < host.numCalls(); ++i) {
+        if (host.call(i).opcode == audioMasterTempoAt) {
             ASSERT_EQ(host.call(i).value, 1);
+        }
+    }
 
     // A tempo answer of 0 or below keeps the timing.
     for (std::int32_t bad : {0, -1200000, std::numeric_limits<std::int32_t>::min()}) {
@@ -306,8 +311,10 @@ using Audio = Process;
 TEST_F(Audio, GainRampsFromTheFirstNote) {
     Buffers b(200);
     b.fill(1.0f, 1.0f);
+    at(1.0); // the transport moves from the first block on
     record(0);
     block(b);
+    ASSERT_TRUE(fx->isPlaying());
     float g = 0.01f;
     for (int i = 0; i < 99; ++i) {
         g += 0.01f;
@@ -337,8 +344,9 @@ TEST_F(Audio, GainRampsFromTheFirstNote) {
 
 TEST_F(Audio, OverwriteThenPlayTheBar) {
     settleGain();
-    host.timeInfo.ppqPos = 0.0;
     Buffers b(512);
+    at(4.0 - 512.0 / 22050.0); // a block before the bar starts the transport
+    block(b);
     std::int64_t frame = 0;
     record(0);
     // One bar and a bit: 173 blocks of 512 are 88576 frames, past the bar's end.
@@ -346,15 +354,15 @@ TEST_F(Audio, OverwriteThenPlayTheBar) {
         b.fill(frame);
         block(b);
         for (int k = 0; k < 512; ++k) {
-            ASSERT_EQ(b.outL[k], b.inL[k]) << frame + k;
-            ASSERT_EQ(b.outR[k], b.inR[k]) << frame + k;
+            ASSERT_EQ(b.outL[k], b.inL[k] * gain) << frame + k;
+            ASSERT_EQ(b.outR[k], b.inR[k] * gain) << frame + k;
         }
     }
     // The frames past the bar went to its start again.
     for (std::int64_t f = 0; f < kBar; ++f) {
         const std::int64_t newest = f < frame - kBar ? f + kBar : f;
-        ASSERT_EQ(loopL(static_cast<std::int32_t>(f)), signal(newest, 0)) << f;
-        ASSERT_EQ(loopR(static_cast<std::int32_t>(f)), signal(newest, 1)) << f;
+        ASSERT_EQ(loopL(static_cast<std::int32_t>(f)), signal(newest, 0) * gain) << f;
+        ASSERT_EQ(loopR(static_cast<std::int32_t>(f)), signal(newest, 1) * gain) << f;
     }
     // Recording off: the next bar plays the loop at the same bar positions.
     fx->setParameter(0, 0.0f);
@@ -376,15 +384,23 @@ TEST_F(Audio, OverdubEraseAndMonitor) {
     b.fill(0.25f, -0.25f);
     record(0);
     block(b, false);
+    // Back a block with recording off, so that the transport moves into the stretch again.
+    fx->setParameter(0, 0.0f);
+    at(1.0 - 512.0 / 22050.0);
+    block(b, false);
     // Overdub at the same stretch: loop = old + in x g, and that is heard.
+    at(1.0);
     b.fill(0.125f, 0.5f);
     record(1);
     block(b, false);
+    ASSERT_TRUE(fx->isPlaying());
+    const float left = 0.25f * gain + 0.125f * gain;
+    const float right = -0.25f * gain + 0.5f * gain;
     for (int k = 0; k < 512; ++k) {
-        ASSERT_EQ(loopL(22050 + k), 0.375f);
-        ASSERT_EQ(loopR(22050 + k), 0.25f);
-        ASSERT_EQ(b.outL[k], 0.375f);
-        ASSERT_EQ(b.outR[k], 0.25f);
+        ASSERT_EQ(loopL(22050 + k), left);
+        ASSERT_EQ(loopR(22050 + k), right);
+        ASSERT_EQ(b.outL[k], left);
+        ASSERT_EQ(b.outR[k], right);
     }
     EXPECT_EQ(loopL(22049), 0.0f);
     EXPECT_EQ(loopL(22050 + 512), 0.0f);
@@ -395,9 +411,9 @@ TEST_F(Audio, OverdubEraseAndMonitor) {
         b.fill(0.5f, 1.0f);
         block(b, false);
         for (int k = 0; k < 512; ++k) {
-            ASSERT_EQ(b.outL[k], 0.875f);
-            ASSERT_EQ(b.outR[k], 1.25f);
-            ASSERT_EQ(loopL(22050 + k), 0.375f);
+            ASSERT_EQ(b.outL[k], left + 0.5f);
+            ASSERT_EQ(b.outR[k], right + 1.0f);
+            ASSERT_EQ(loopL(22050 + k), left);
         }
         EXPECT_FALSE(fx->isPlaying());
     }
@@ -412,7 +428,7 @@ TEST_F(Audio, OverdubEraseAndMonitor) {
         ASSERT_EQ(half.outL[k], 0.0f);
         ASSERT_EQ(loopL(22050 + 256 + k), 0.0f);
         ASSERT_EQ(loopR(22050 + 256 + k), 0.0f);
-        ASSERT_EQ(loopL(22050 + k), 0.375f);
+        ASSERT_EQ(loopL(22050 + k), left);
     }
 }
 
@@ -431,7 +447,7 @@ TEST_F(Audio, StoppedTransportRecordsOneStretchAndStaysSilent) {
             ASSERT_EQ(b.outL[k], 0.0f);
     }
     for (int k = 0; k < 512; ++k)
-        ASSERT_EQ(loopL(44100 + k), 0.3f);
+        ASSERT_EQ(loopL(44100 + k), 0.3f * gain);
     EXPECT_EQ(loopL(44100 + 512), 0.0f);
     EXPECT_EQ(loopL(44099), 0.0f);
 }
@@ -457,7 +473,7 @@ TEST_F(Audio, FreeRunningPositionWrapsAtTheLoopLength) {
     }
     EXPECT_TRUE(wrapped);
     // Position kBar itself held a write for one frame (past the loop, inside the buffer).
-    EXPECT_EQ(loopL(kBar), 0.5f);
+    EXPECT_EQ(loopL(kBar), 0.5f * gain);
     EXPECT_EQ(loopL(kBar + 1), 0.0f);
 
     // The output follows the transport, not the free-running position.
@@ -477,8 +493,8 @@ TEST_F(Audio, FreeRunningPositionWrapsAtTheLoopLength) {
     one.fill(0.25f, 0.25f);
     record(5);
     fx->processReplacing(one.in, one.out, 1);
-    EXPECT_EQ(loopL(sp), 0.75f);
-    EXPECT_EQ(loopR(sp), 0.5f);
+    EXPECT_EQ(loopL(sp), 0.5f * gain + 0.25f * gain);
+    EXPECT_EQ(loopR(sp), 0.25f * gain + 0.25f * gain);
     record(6);
     fx->processReplacing(one.in, one.out, 1);
     EXPECT_EQ(loopL(sp + 1), 0.0f);
@@ -495,9 +511,9 @@ TEST_F(Audio, ABlockPastTheBarsEndContinuesAtItsStart) {
     block(b);
     EXPECT_EQ(fx->getSamplePos(), kBar - 200);
     for (int k = 0; k < 200; ++k)
-        ASSERT_EQ(loopL(kBar - 200 + k), signal(k, 0));
+        ASSERT_EQ(loopL(kBar - 200 + k), signal(k, 0) * gain);
     for (int k = 200; k < 512; ++k)
-        ASSERT_EQ(loopL(k - 200), signal(k, 0));
+        ASSERT_EQ(loopL(k - 200), signal(k, 0) * gain);
     EXPECT_EQ(loopL(kBar), 0.0f);
     EXPECT_EQ(loopL(512 - 200), 0.0f);
 }
@@ -514,12 +530,12 @@ TEST_F(Audio, HostileBuffers) {
         ASSERT_EQ(b.outL[k], 0.0f);
     fx->processReplacing(b.in, nullptr, 64); // records, writes no output
     for (int k = 0; k < 64; ++k)
-        ASSERT_EQ(loopL(k), 0.5f);
+        ASSERT_EQ(loopL(k), 0.5f * gain);
     float* halfIn[2] = {b.inL.data(), nullptr};
     float* halfOut[2] = {nullptr, b.outR.data()};
     fx->processReplacing(halfIn, halfOut, 64);
     for (int k = 0; k < 64; ++k) {
-        ASSERT_EQ(loopL(k), 0.5f);
+        ASSERT_EQ(loopL(k), 0.5f * gain);
         ASSERT_EQ(loopR(k), 0.0f);
         ASSERT_EQ(b.outR[k], 0.0f);
     }
@@ -531,7 +547,7 @@ TEST_F(Audio, HostileBuffers) {
     float* io[2] = {inPlace.inL.data(), inPlace.inR.data()};
     fx->processReplacing(io, io, 64);
     for (int k = 0; k < 64; ++k) {
-        ASSERT_EQ(inPlace.inL[k], 0.625f);
+        ASSERT_EQ(inPlace.inL[k], 0.5f * gain + 0.125f);
         ASSERT_EQ(inPlace.inR[k], 0.125f);
     }
 

@@ -89,10 +89,12 @@ TEST_F(Identity, ConstructionAsksTheHostOnce) {
     EXPECT_EQ(host.count(audioMasterCanDo), 1u);
     EXPECT_EQ(host.count(audioMasterTempoAt), 1u);
     for (std::size_t i = 0; i < host.numCalls(); ++i) {
-        if (host.call(i).opcode == audioMasterCanDo)
+        if (host.call(i).opcode == audioMasterCanDo) {
             EXPECT_STREQ(host.call(i).text, "sendVstTimeInfo");
-        if (host.call(i).opcode == audioMasterTempoAt)
+        }
+        if (host.call(i).opcode == audioMasterTempoAt) {
             EXPECT_EQ(host.call(i).value, 0);
+        }
     }
     // Nothing is automated or sent to the host while the first program is loaded.
     EXPECT_EQ(host.count(audioMasterAutomate), 0u);
