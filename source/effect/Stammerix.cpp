@@ -328,13 +328,37 @@ void Stammerix::process(float** inputs, float** outputs, std::int32_t sampleFram
     refreshEditor(sampleFrames);
 }
 
+namespace {
+
+// Stands in for an input array the host did not supply.
+constexpr float kSilence[256] = {};
+
+// The recording types by what they write and where.
+enum Kind {
+    kOverwrite = 0,    // type 0: in x gain at the bar position
+    kMix = 1,          // type 1: add in x gain at the bar position
+    kErase = 2,        // type 2: silence at the bar position
+    kMonitor = 3,      // types 3 and 7: nothing; the loop plus the input is heard
+    kOwnOverwrite = 4, // types 4 to 6: the same at the engine's own position
+    kOwnMix = 5,
+    kOwnErase = 6,
+    kNothing = 8 // any other type: nothing is written
+};
+
+// True when the gain ramp would leave the gain unchanged for this target.
+bool settled(float gain, float target, float step) {
+    return !(gain < target - step) && !(gain > target + step) && gain >= 0.0f && gain <= 1.0f;
+}
+
+} // namespace
+
 void Stammerix::runFrames(float** inputs, float** outputs, std::int32_t sampleFrames) {
     const float* inL = inputs != nullptr ? inputs[0] : nullptr;
     const float* inR = inputs != nullptr ? inputs[1] : nullptr;
     float* outL = outputs != nullptr ? outputs[0] : nullptr;
     float* outR = outputs != nullptr ? outputs[1] : nullptr;
 
-    const std::int32_t length = myLocalWaveSize;
+    const std::int32_t length = std::min(myLocalWaveSize, myEngine.getLength());
     if (!myEngine.isAllocated() || length <= 0) {
         // Nothing to read or write: silence. Frames still count toward the next refresh
         // while a loop buffer exists.
@@ -344,84 +368,183 @@ void Stammerix::runFrames(float** inputs, float** outputs, std::int32_t sampleFr
             if (outR != nullptr)
                 outR[i] = 0.0f;
         }
-        if (!myEngine.isAllocated())
-            return;
-    } else {
-        std::int32_t p = mySamplePos < length ? mySamplePos : mySamplePos % length;
-        for (std::int32_t i = 0; i < sampleFrames; ++i) {
-            // Read both inputs before any output is written: they may be the same arrays.
-            const float left = inL != nullptr ? inL[i] : 0.0f;
-            const float right = inR != nullptr ? inR[i] : 0.0f;
-            const bool recording = _params.intern.isrecording.load(std::memory_order_relaxed) != 0;
-            const std::int32_t type = _params.intern.type.load(std::memory_order_relaxed);
+        if (myEngine.isAllocated())
+            dacount = countFrames(dacount, sampleFrames);
+        return;
+    }
 
-            if (recording) {
-                const float target = fVelocity.load(std::memory_order_relaxed);
-                if (fCurrVelocity < target - fVelocityChanger)
-                    fCurrVelocity += fVelocityChanger;
-                if (fCurrVelocity > target + fVelocityChanger)
-                    fCurrVelocity -= fVelocityChanger;
-                fCurrVelocity = std::min(1.0f, std::max(0.0f, fCurrVelocity));
-                const float gain = fCurrVelocity;
-
-                switch (type) {
-                case 0:
-                    myEngine.setDataAdd(0, p, left * gain);
-                    myEngine.setDataAdd(1, p, right * gain);
-                    datachanged = true;
-                    break;
-                case 1:
-                    myEngine.setDataMix(0, p, left * gain);
-                    myEngine.setDataMix(1, p, right * gain);
-                    datachanged = true;
-                    break;
-                case 2:
-                    myEngine.setDataAdd(0, p, 0.0f);
-                    myEngine.setDataAdd(1, p, 0.0f);
-                    datachanged = true;
-                    break;
-                case 4:
-                    myEngine.setDataAdd(0, left * gain);
-                    myEngine.setDataAdd(1, right * gain);
-                    myEngine.increaseSecretpos(1, length);
-                    datachanged = true;
-                    break;
-                case 5:
-                    myEngine.setDataMix(0, left * gain);
-                    myEngine.setDataMix(1, right * gain);
-                    myEngine.increaseSecretpos(1, length);
-                    datachanged = true;
-                    break;
-                case 6:
-                    myEngine.setDataAdd(0, gain * 0.0f);
-                    myEngine.setDataAdd(1, gain * 0.0f);
-                    myEngine.increaseSecretpos(1, length);
-                    datachanged = true;
-                    break;
-                default: // 3, 7 and anything else record nothing
-                    break;
-                }
-            }
-
-            float outLeft = 0.0f;
-            float outRight = 0.0f;
-            if (recording && (type == 3 || type == 7)) {
-                outLeft = myEngine.getData(0, static_cast<float>(p)) + left;
-                outRight = myEngine.getData(1, static_cast<float>(p)) + right;
-            } else if (isPlaing) {
-                outLeft = myEngine.getData(0, static_cast<float>(p));
-                outRight = myEngine.getData(1, static_cast<float>(p));
-            }
+    // Missing buffers are replaced by silence in and scratch out, a chunk at a time.
+    const bool substitute = inL == nullptr || inR == nullptr || outL == nullptr || outR == nullptr;
+    const std::int32_t chunkFrames = substitute ? kScratchFrames : sampleFrames;
+    std::int32_t position = mySamplePos < length ? mySamplePos : mySamplePos % length;
+    for (std::int32_t done = 0; done < sampleFrames;) {
+        const std::int32_t chunk = std::min(chunkFrames, sampleFrames - done);
+        Stretch stretch{inL != nullptr ? inL + done : kSilence,
+                        inR != nullptr ? inR + done : kSilence,
+                        outL != nullptr ? outL + done : scratch,
+                        outR != nullptr ? outR + done : scratch,
+                        0,
+                        0};
+        for (std::int32_t i = 0; i < chunk;) {
+            stretch.count = std::min(chunk - i, length - position);
+            stretch.position = position;
+            const std::int32_t ran = runStretch(stretch, length);
+            stretch.inL += ran;
+            stretch.inR += ran;
             if (outL != nullptr)
-                outL[i] = outLeft;
+                stretch.outL += ran;
             if (outR != nullptr)
-                outR[i] = outRight;
-
-            if (++p == length)
-                p = 0;
+                stretch.outR += ran;
+            i += ran;
+            position += ran;
+            if (position == length)
+                position = 0;
         }
+        done += chunk;
     }
     dacount = countFrames(dacount, sampleFrames);
+}
+
+// Runs frames of the stretch while the recording state stays as read for its first frame;
+// returns how many (at least one). Each frame reads the shared state anew.
+std::int32_t Stammerix::runStretch(const Stretch& stretch, std::int32_t length) {
+    if (_params.intern.isrecording.load(std::memory_order_relaxed) == 0)
+        return playRun(stretch);
+    const std::int32_t type = _params.intern.type.load(std::memory_order_relaxed);
+    const float target = fVelocity.load(std::memory_order_relaxed);
+    const bool ramp = !settled(fCurrVelocity, target, fVelocityChanger);
+#define STAMMERIX_RUN(kind)                                                                        \
+    (ramp ? recordRun<kind, true>(stretch, type, target, length)                                   \
+          : recordRun<kind, false>(stretch, type, target, length))
+    switch (type) {
+    case 0:
+        return STAMMERIX_RUN(kOverwrite);
+    case 1:
+        return STAMMERIX_RUN(kMix);
+    case 2:
+        return STAMMERIX_RUN(kErase);
+    case 3:
+    case 7:
+        return STAMMERIX_RUN(kMonitor);
+    case 4:
+        return STAMMERIX_RUN(kOwnOverwrite);
+    case 5:
+        return STAMMERIX_RUN(kOwnMix);
+    case 6:
+        return STAMMERIX_RUN(kOwnErase);
+    default:
+        return STAMMERIX_RUN(kNothing);
+    }
+#undef STAMMERIX_RUN
+}
+
+std::int32_t Stammerix::playRun(const Stretch& s) {
+    const float* loopL = myEngine.span(0, s.position, s.count);
+    const float* loopR = myEngine.span(1, s.position, s.count);
+    const bool playing = isPlaing && loopL != nullptr && loopR != nullptr;
+    std::int32_t j = 0;
+    for (; j < s.count; ++j) {
+        if (j > 0 && _params.intern.isrecording.load(std::memory_order_relaxed) != 0)
+            break;
+        s.outL[j] = playing ? loopL[j] : 0.0f;
+        s.outR[j] = playing ? loopR[j] : 0.0f;
+    }
+    return j;
+}
+
+template <int Kind, bool Ramp>
+std::int32_t Stammerix::recordRun(const Stretch& s, std::int32_t type, float target,
+                                  std::int32_t length) {
+    constexpr bool atOwnPosition = Kind == kOwnOverwrite || Kind == kOwnMix || Kind == kOwnErase;
+    constexpr bool writes = Kind != kMonitor && Kind != kNothing;
+    std::int32_t count = s.count;
+    float* ownL = nullptr;
+    float* ownR = nullptr;
+    if (atOwnPosition) {
+        // The engine's own position visits 0 to the loop length, then starts again: the
+        // run stops where it wraps or would leave the buffer. A position beyond the loop
+        // (the loop got shorter) takes one more write, then wraps; one beyond the buffer
+        // writes nowhere.
+        const std::int32_t own = myEngine.getSecretPos();
+        const std::int32_t room = std::min(length - own + 1, myEngine.getLength() - own);
+        count = room >= 1 ? std::min(count, room) : 1;
+        ownL = myEngine.span(0, own, count);
+        ownR = myEngine.span(1, own, count);
+        if (ownL == nullptr || ownR == nullptr) {
+            sink[0] = sink[1] = 0.0f;
+            ownL = &sink[0];
+            ownR = &sink[1];
+            count = 1;
+        }
+    }
+    float* loopL = myEngine.span(0, s.position, count);
+    float* loopR = myEngine.span(1, s.position, count);
+    if (loopL == nullptr || loopR == nullptr)
+        return count; // cannot happen: the stretch lies inside the loop
+    const bool playing = isPlaing;
+    const float step = fVelocityChanger;
+    float gain = fCurrVelocity;
+    if (writes)
+        datachanged = true;
+
+    std::int32_t j = 0;
+    for (; j < count; ++j) {
+        if (j > 0 && (_params.intern.isrecording.load(std::memory_order_relaxed) == 0 ||
+                      _params.intern.type.load(std::memory_order_relaxed) != type ||
+                      fVelocity.load(std::memory_order_relaxed) != target))
+            break;
+        // Both inputs are read before any output: the arrays may be the same.
+        const float left = s.inL[j];
+        const float right = s.inR[j];
+        if (Ramp) {
+            if (gain < target - step)
+                gain += step;
+            if (gain > target + step)
+                gain -= step;
+            gain = std::min(1.0f, std::max(0.0f, gain));
+        }
+        // What the loop holds at the bar position after this frame's write.
+        float heardL;
+        float heardR;
+        if (Kind == kOverwrite) {
+            heardL = loopL[j] = left * gain;
+            heardR = loopR[j] = right * gain;
+        } else if (Kind == kMix) {
+            heardL = loopL[j] = loopL[j] + left * gain;
+            heardR = loopR[j] = loopR[j] + right * gain;
+        } else if (Kind == kErase) {
+            heardL = loopL[j] = 0.0f;
+            heardR = loopR[j] = 0.0f;
+        } else {
+            if (Kind == kOwnOverwrite) {
+                ownL[j] = left * gain;
+                ownR[j] = right * gain;
+            } else if (Kind == kOwnMix) {
+                ownL[j] += left * gain;
+                ownR[j] += right * gain;
+            } else if (Kind == kOwnErase) {
+                ownL[j] = gain * 0.0f;
+                ownR[j] = gain * 0.0f;
+            }
+            heardL = loopL[j];
+            heardR = loopR[j];
+        }
+        if (Kind == kMonitor) {
+            s.outL[j] = heardL + left;
+            s.outR[j] = heardR + right;
+        } else {
+            s.outL[j] = playing ? heardL : 0.0f;
+            s.outR[j] = playing ? heardR : 0.0f;
+        }
+        if (Ramp && settled(gain, target, step)) {
+            ++j; // steady from here: the caller goes on without the ramp
+            break;
+        }
+    }
+    if (atOwnPosition)
+        myEngine.increaseSecretpos(j, length); // no wrap inside the run: one step does it
+    fCurrVelocity = gain;
+    return j;
 }
 
 std::int32_t Stammerix::countFrames(std::int32_t count, std::int32_t frames) {

@@ -79,7 +79,21 @@ public:
     float getTargetVelocity() const { return fVelocity.load(std::memory_order_relaxed); }
 
 private:
+    // A run of frames that stays inside the loop without wrapping.
+    struct Stretch {
+        const float* inL;
+        const float* inR;
+        float* outL;
+        float* outR;
+        std::int32_t count;
+        std::int32_t position;
+    };
     void runFrames(float** inputs, float** outputs, std::int32_t sampleFrames);
+    std::int32_t runStretch(const Stretch& stretch, std::int32_t length);
+    std::int32_t playRun(const Stretch& stretch);
+    template <int Kind, bool Ramp>
+    std::int32_t recordRun(const Stretch& stretch, std::int32_t type, float target,
+                           std::int32_t length);
     void timingFromTimeInfo(const VstTimeInfo& info);
     void timingFromTempo(std::int32_t tempoTimes10000);
     void forwardToEditor(std::int32_t index, float value);
@@ -107,4 +121,9 @@ private:
     // The current program as setParameter reads it on any thread; curProgram mirrors it
     // for the base class.
     std::atomic<std::int32_t> currentProgram;
+    // Stands in for an output array the host did not supply.
+    static constexpr std::int32_t kScratchFrames = 256;
+    float scratch[kScratchFrames];
+    // Takes the one write of the engine's own position that falls outside the buffer.
+    float sink[2];
 };

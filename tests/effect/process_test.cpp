@@ -502,6 +502,73 @@ TEST_F(Audio, FreeRunningPositionWrapsAtTheLoopLength) {
     EXPECT_EQ(fx->getEngine().getSecretPos(), sp + 2);
 }
 
+TEST_F(Audio, FreeRunningPositionAtTheEdges) {
+    settleGain();
+    // A loop as long as the buffer: the position's extra step lands outside it and is
+    // dropped; the next frame writes at the start again.
+    host.timeInfo.sampleRate = 96000.0;
+    host.timeInfo.tempo = 50.0;
+    Buffers b(8192);
+    b.fill(0.5f, 0.25f);
+    record(4);
+    std::int32_t frames = 0;
+    while (frames + 8192 <= Stammerix::kLoopCapacity) {
+        block(b);
+        frames += 8192;
+    }
+    ASSERT_EQ(fx->getLoopLength(), Stammerix::kLoopCapacity);
+    Buffers rest(Stammerix::kLoopCapacity - frames);
+    rest.fill(0.5f, 0.25f);
+    block(rest);
+    EXPECT_EQ(fx->getEngine().getSecretPos(), Stammerix::kLoopCapacity);
+    Buffers two(2);
+    two.fill(0.125f, 0.125f);
+    block(two); // the first write falls outside the buffer, the second at 0
+    EXPECT_EQ(fx->getEngine().getSecretPos(), 1);
+    EXPECT_EQ(loopL(0), 0.125f * gain);
+    EXPECT_EQ(loopL(1), 0.5f * gain);
+    EXPECT_EQ(loopL(Stammerix::kLoopCapacity - 1), 0.5f * gain);
+
+    // A loop that gets shorter than the position: one more write there, then the start.
+    host.timeInfo.sampleRate = 44100.0;
+    host.timeInfo.tempo = 120.0;
+    Buffers run(50000);
+    run.fill(0.25f, 0.25f);
+    block(run);
+    EXPECT_EQ(fx->getEngine().getSecretPos(), 50001);
+    host.timeInfo.tempo = 240.0; // 44100 frames
+    Buffers one(3);
+    one.fill(-0.5f, -0.5f);
+    block(one);
+    EXPECT_EQ(fx->getLoopLength(), 44100);
+    EXPECT_EQ(loopL(50001), -0.5f * gain);
+    EXPECT_EQ(loopL(0), -0.5f * gain);
+    EXPECT_EQ(loopL(1), -0.5f * gain);
+    EXPECT_EQ(fx->getEngine().getSecretPos(), 2);
+}
+
+TEST_F(Audio, MissingBuffersInLongBlocks) {
+    settleGain();
+    at(1.0);
+    Buffers b(1000);
+    b.fill(0.5f, 0.25f);
+    record(0);
+    float* onlyLeftIn[2] = {b.inL.data(), nullptr};
+    float* onlyRightOut[2] = {nullptr, b.outR.data()};
+    fx->processReplacing(onlyLeftIn, onlyRightOut, 1000);
+    for (int k = 0; k < 1000; ++k) {
+        ASSERT_EQ(loopL(22050 + k), 0.5f * gain) << k;
+        ASSERT_EQ(loopR(22050 + k), 0.0f) << k;
+        ASSERT_EQ(b.outR[k], 0.0f) << k;
+    }
+    // Monitoring with no input arrays: the loop alone.
+    record(3);
+    float* outs[2] = {b.outL.data(), b.outR.data()};
+    fx->processReplacing(nullptr, outs, 1000);
+    for (int k = 0; k < 1000; ++k)
+        ASSERT_EQ(b.outL[k], 0.5f * gain) << k;
+}
+
 TEST_F(Audio, ABlockPastTheBarsEndContinuesAtItsStart) {
     settleGain();
     Buffers b(512);
