@@ -47,7 +47,7 @@ Stammerix::Stammerix(audioMasterCallback audioMaster)
       myLocalWaveSize(88200), _hostCanDoVstTimeInfo(false), _hostCanDoTempo(false), _bpm(120.0f),
       datachanged(false), _pEditor(nullptr), dacount(0), isPlaing(false), oldpos(0), _flags{false},
       fCurrVelocity(kVelocityStep), fVelocityChanger(kVelocityStep), fVelocity(kVelocityStep),
-      currentProgram(0) {
+      currentProgram(0), scratch{}, sink{} {
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(kUniqueID);
@@ -374,6 +374,7 @@ void Stammerix::runFrames(float** inputs, float** outputs, std::int32_t sampleFr
     }
 
     // Missing buffers are replaced by silence in and scratch out, a chunk at a time.
+    static_assert(sizeof(kSilence) / sizeof(kSilence[0]) == kScratchFrames, "chunk sizes");
     const bool substitute = inL == nullptr || inR == nullptr || outL == nullptr || outR == nullptr;
     const std::int32_t chunkFrames = substitute ? kScratchFrames : sampleFrames;
     std::int32_t position = mySamplePos < length ? mySamplePos : mySamplePos % length;
@@ -479,8 +480,12 @@ std::int32_t Stammerix::recordRun(const Stretch& s, std::int32_t type, float tar
     }
     float* loopL = myEngine.span(0, s.position, count);
     float* loopR = myEngine.span(1, s.position, count);
-    if (loopL == nullptr || loopR == nullptr)
-        return count; // cannot happen: the stretch lies inside the loop
+    if (loopL == nullptr || loopR == nullptr) {
+        // Cannot happen, as the stretch lies inside the loop; silence if it ever did.
+        std::fill(s.outL, s.outL + count, 0.0f);
+        std::fill(s.outR, s.outR + count, 0.0f);
+        return count;
+    }
     const bool playing = isPlaing;
     const float step = fVelocityChanger;
     float gain = fCurrVelocity;
@@ -558,16 +563,18 @@ std::int32_t Stammerix::countFrames(std::int32_t count, std::int32_t frames) {
 // Editor
 
 void Stammerix::forwardToEditor(std::int32_t /*index*/, float /*value*/) {
-    // Without an editor there is no one to tell; the editor follows every change once it
-    // exists.
+    // The editor's buttons follow every parameter change; with no editor there is no one to
+    // tell, and the change is complete as stored.
     if (_pEditor == nullptr)
         return;
 }
 
 void Stammerix::refreshEditor(std::int32_t /*sampleFrames*/) {
-    // The only step of a block that concerns the editor. The audio thread never touches
-    // toolkit objects here: the loop view and the markers go to the editor through a
-    // lock-free hand-over, and its idle on the user-interface thread draws them.
+    // The one step of a block that concerns the editor, about ten times a second while it is
+    // open. The audio thread must never touch toolkit objects: all it may do here is publish
+    // the loop's view and the two markers into a lock-free hand-over that the editor's idle
+    // picks up on the user-interface thread. With no editor there is nothing to refresh, and
+    // the frame counter saturates meanwhile.
     if (_pEditor == nullptr || dacount <= kRefreshFrames)
         return;
 }
