@@ -10,8 +10,7 @@ class AEffEditor;
 
 class AudioEffect {
 public:
-    AudioEffect(audioMasterCallback audioMaster, std::int32_t numPrograms,
-                std::int32_t numParams);
+    AudioEffect(audioMasterCallback audioMaster, std::int32_t numPrograms, std::int32_t numParams);
     virtual ~AudioEffect();
 
     AudioEffect(const AudioEffect&) = delete;

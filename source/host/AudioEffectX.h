@@ -7,14 +7,13 @@
 
 // The capability words hosts and plug-ins are asked about (exported, never read by the code).
 extern "C" {
-extern const char* const hostCanDos[17];
-extern const char* const plugCanDos[26];
+__attribute__((visibility("default"))) extern const char* const hostCanDos[17];
+__attribute__((visibility("default"))) extern const char* const plugCanDos[26];
 }
 
 class AudioEffectX : public AudioEffect {
 public:
-    AudioEffectX(audioMasterCallback audioMaster, std::int32_t numPrograms,
-                 std::int32_t numParams);
+    AudioEffectX(audioMasterCallback audioMaster, std::int32_t numPrograms, std::int32_t numParams);
     ~AudioEffectX() override;
 
     std::intptr_t dispatcher(std::int32_t opCode, std::int32_t index, std::intptr_t value,
@@ -104,8 +103,7 @@ public:
     virtual bool getParameterProperties(std::int32_t index, VstParameterProperties* p);
     virtual bool keysRequired();
     virtual std::int32_t getVstVersion();
-    virtual std::int32_t getMidiProgramName(std::int32_t channel,
-                                            MidiProgramName* midiProgramName);
+    virtual std::int32_t getMidiProgramName(std::int32_t channel, MidiProgramName* midiProgramName);
     virtual std::int32_t getCurrentMidiProgram(std::int32_t channel,
                                                MidiProgramName* currentProgram);
     virtual std::int32_t getMidiProgramCategory(std::int32_t channel,
@@ -124,8 +122,7 @@ public:
     virtual bool setPanLaw(std::int32_t type, float val);
     virtual std::int32_t beginLoadBank(VstPatchChunkInfo* ptr);
     virtual std::int32_t beginLoadProgram(VstPatchChunkInfo* ptr);
-    virtual bool allocateArrangement(VstSpeakerArrangement** arrangement,
-                                     std::int32_t nbChannels);
+    virtual bool allocateArrangement(VstSpeakerArrangement** arrangement, std::int32_t nbChannels);
     virtual bool deallocateArrangement(VstSpeakerArrangement** arrangement);
     virtual bool copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* from);
     virtual bool matchArrangement(VstSpeakerArrangement** to, VstSpeakerArrangement* from);

@@ -23,13 +23,11 @@ typedef float (*AEffectGetParameterFn)(AEffect* effect, std::int32_t index);
 
 // Packs a four-character code, first character in the most significant byte.
 constexpr std::int32_t fourCharCode(char a, char b, char c, char d) {
-    return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(a))
-                                      << 24) |
-                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(b))
-                                      << 16) |
-                                     (static_cast<std::uint32_t>(static_cast<unsigned char>(c))
-                                      << 8) |
-                                     static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
+    return static_cast<std::int32_t>(
+        (static_cast<std::uint32_t>(static_cast<unsigned char>(a)) << 24) |
+        (static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 16) |
+        (static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 8) |
+        static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
 }
 
 constexpr std::int32_t kEffectMagic = fourCharCode('V', 's', 't', 'P');

@@ -1,0 +1,173 @@
+// Proves that the audio path allocates nothing: this program replaces the global allocation
+// functions with counting ones, armed only around the calls under test.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "effect/FakeHost.h"
+#include "effect/Stammerix.h"
+
+namespace {
+
+std::atomic<bool> armed{false};
+std::atomic<long> allocations{0};
+
+void* allocate(std::size_t size) {
+    if (armed.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* allocateAligned(std::size_t size, std::size_t alignment) {
+    if (armed.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    const std::size_t rounded = (size + alignment - 1) / alignment * alignment;
+    return std::aligned_alloc(alignment, rounded == 0 ? alignment : rounded);
+}
+
+struct Armed {
+    Armed() { armed.store(true); }
+    ~Armed() { armed.store(false); }
+};
+
+} // namespace
+
+// The replacements pair malloc with free on purpose.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(std::size_t size) {
+    if (void* p = allocate(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    if (void* p = allocate(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t a) {
+    if (void* p = allocateAligned(size, static_cast<std::size_t>(a)))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+    if (void* p = allocateAligned(size, static_cast<std::size_t>(a)))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+TEST(RealTime, TheCounterSeesAllocations) {
+    allocations = 0;
+    {
+        Armed on;
+        std::unique_ptr<int> p(new int(3));
+        std::vector<float> v(100);
+        EXPECT_EQ(*p + static_cast<int>(v.size()), 103);
+    }
+    EXPECT_EQ(allocations.load(), 2);
+}
+
+TEST(RealTime, ProcessingAndMidiAllocateNothing) {
+    FakeHost host;
+    Stammerix fx(&FakeHost::callback);
+    const std::int32_t kMaxFrames = 8192;
+    std::vector<float> inL(kMaxFrames, 0.25f), inR(kMaxFrames, -0.25f);
+    std::vector<float> outL(kMaxFrames), outR(kMaxFrames);
+    float* in[2] = {inL.data(), inR.data()};
+    float* out[2] = {outL.data(), outR.data()};
+
+    // A MIDI batch for every key that selects a type, built before arming.
+    struct {
+        std::int32_t numEvents;
+        std::intptr_t reserved;
+        VstEvent* events[16];
+    } list{};
+    VstMidiEvent notes[16]{};
+    const unsigned char keys[] = {60, 61, 62, 63, 68, 69, 70, 71};
+    VstEvents* batch = reinterpret_cast<VstEvents*>(&list);
+
+    const std::int32_t sizes[] = {1, 64, 512, 441, 4096, kMaxFrames, 0};
+    allocations = 0;
+    {
+        Armed on;
+        for (std::int32_t type = 0; type < 8; ++type) {
+            fx.setParameter(1, type == 7 ? 1.0f : static_cast<float>(type) / 7.0f);
+            fx.setParameter(0, 1.0f);
+            for (std::int32_t frames : sizes) {
+                fx.processReplacing(in, out, frames);
+                host.advance(frames);
+                fx.process(in, out, frames);
+                host.advance(frames);
+            }
+            // The MIDI path: a note that selects the next type, then its release.
+            list.numEvents = 2;
+            notes[0].type = kVstMidiType;
+            notes[0].midiData[0] = 0x90;
+            notes[0].midiData[1] = keys[(type + 1) % 8];
+            notes[0].midiData[2] = 100;
+            notes[1] = notes[0];
+            notes[1].midiData[0] = 0x80;
+            list.events[0] = reinterpret_cast<VstEvent*>(&notes[0]);
+            list.events[1] = reinterpret_cast<VstEvent*>(&notes[1]);
+            fx.processEvents(batch);
+            list.numEvents = 1;
+            fx.processEvents(batch);
+            fx.processReplacing(in, out, 512);
+        }
+        // Hostile timing and buffers take no other path to the allocator.
+        host.timeInfo.tempo = std::numeric_limits<double>::quiet_NaN();
+        fx.processReplacing(in, out, 512);
+        host.timeInfo.tempo = 1e9;
+        fx.processReplacing(in, out, 512);
+        fx.processReplacing(nullptr, nullptr, 512);
+        fx.processReplacing(in, out, -1);
+    }
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_GT(host.count(audioMasterGetTime), 100u);
+    EXPECT_GT(host.count(audioMasterAutomate), 10u);
+}
+
+} // namespace

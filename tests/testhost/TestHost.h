@@ -1,0 +1,87 @@
+// A scriptable host: its callback records every call the plug-in makes and answers from a table
+// the test sets up. It drives the plug-in through the record's functions only, as hosts do.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/VstInterface.h"
+
+struct HostCall {
+    std::int32_t opcode = 0;
+    std::int32_t index = 0;
+    std::intptr_t value = 0;
+    void* ptr = nullptr;
+    float opt = 0.0f;
+    AEffect* effect = nullptr;
+    char text[64] = {}; // the word asked about by audioMasterCanDo
+};
+
+class TestHost {
+public:
+    TestHost();
+    ~TestHost();
+    TestHost(const TestHost&) = delete;
+    TestHost& operator=(const TestHost&) = delete;
+
+    // --- Answers ---------------------------------------------------------------------------
+    std::intptr_t version = 2400;
+    std::intptr_t sampleRate = 44100;
+    std::intptr_t blockSize = 512;
+    std::intptr_t tempoAtAnswer = 1200000; // tempo x 10000
+    bool provideTimeInfo = true;
+    VstTimeInfo timeInfo{};
+    std::vector<std::string> canDoWords = {
+        "sendVstEvents",       "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents",
+        "receiveVstMidiEvent", "sizeWindow",       "supplyIdle"};
+    // Answers for every other opcode (index = opcode), 0 unless a test sets one.
+    std::intptr_t answers[64] = {};
+
+    // Called before the table, outside the host's lock, so it may re-enter the plug-in as real
+    // hosts do from their automation and display handlers. Return true to answer with result.
+    std::function<bool(const HostCall& call, std::intptr_t& result)> hook;
+
+    // Sets the time information for a transport at the given position in a 4/4 bar.
+    void setTransport(double sampleRateHz, double tempoBpm, double ppqPos, double barStartPos,
+                      std::int32_t numerator = 4, std::int32_t denominator = 4,
+                      std::int32_t flags = kVstTempoValid);
+
+    // --- Instances -------------------------------------------------------------------------
+    // Calls an entry function (from a module or linked in) with this host's callback.
+    AEffect* instantiate(AEffect* (*entry)(audioMasterCallback));
+    // Creates an effect object in-process; make receives the callback to pass to the constructor.
+    AEffect* instantiateWith(const std::function<AEffect*(audioMasterCallback)>& make);
+    // effClose through the record (which destroys the instance).
+    std::intptr_t close(AEffect* effect);
+
+    static std::intptr_t callback(AEffect* effect, std::int32_t opcode, std::int32_t index,
+                                  std::intptr_t value, void* ptr, float opt);
+
+    // --- Driving ---------------------------------------------------------------------------
+    static std::intptr_t dispatch(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
+                                  std::intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
+    static std::string dispatchText(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
+                                    std::intptr_t value = 0);
+    static void process(AEffect* effect, float** inputs, float** outputs, std::int32_t frames);
+    static void processReplacing(AEffect* effect, float** inputs, float** outputs,
+                                 std::int32_t frames);
+    static void setParameter(AEffect* effect, std::int32_t index, float value);
+    static float getParameter(AEffect* effect, std::int32_t index);
+
+    // --- Record of calls -------------------------------------------------------------------
+    std::vector<HostCall> calls() const;
+    int count(std::int32_t opcode) const;
+    void clearCalls();
+    // Calls that did not fit into the preallocated record (recording never allocates).
+    std::size_t droppedCalls() const;
+
+private:
+    std::intptr_t answer(const HostCall& call);
+
+    mutable std::mutex mutex;
+    std::vector<HostCall> record;
+    std::size_t dropped = 0;
+};

@@ -1,0 +1,239 @@
+// The artwork generator against what the editor needs of its four pictures, and the committed
+// pictures against the generator.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Rect {
+    int left, top, right, bottom;
+};
+
+// Where the editor puts its eight buttons (24 x 83 each) and the oscilloscope's corner.
+const Rect kButtons[8] = {{30, 210, 54, 293},   {74, 210, 98, 293},   {118, 210, 142, 293},
+                          {162, 210, 186, 293}, {294, 210, 318, 293}, {338, 210, 362, 293},
+                          {382, 210, 406, 293}, {426, 210, 450, 293}};
+const int kScopeLeft = 36, kScopeTop = 19;
+const int kImageHeight = 83; // one image of a button strip
+
+struct Pixel {
+    int a, r, g, b;
+    double luma() const { return 0.2126 * r + 0.7152 * g + 0.0722 * b; }
+};
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<uint32_t> argb; // unpremultiplied is not needed: the pictures are opaque
+
+    Pixel at(int x, int y) const {
+        const uint32_t p = argb[size_t(y) * width + x];
+        return {int(p >> 24), int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255)};
+    }
+};
+
+Image load(const std::string& file) {
+    Image img;
+    cairo_surface_t* s = cairo_image_surface_create_from_png(file.c_str());
+    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+        img.width = cairo_image_surface_get_width(s);
+        img.height = cairo_image_surface_get_height(s);
+        // Normalise to ARGB32 whatever the file's colour type.
+        cairo_surface_t* n = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, img.width, img.height);
+        cairo_t* cr = cairo_create(n);
+        cairo_set_source_surface(cr, s, 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(n);
+        const int stride = cairo_image_surface_get_stride(n);
+        const unsigned char* data = cairo_image_surface_get_data(n);
+        img.argb.resize(size_t(img.width) * img.height);
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x)
+                img.argb[size_t(y) * img.width + x] =
+                    reinterpret_cast<const uint32_t*>(data + size_t(y) * stride)[x];
+        cairo_surface_destroy(n);
+    }
+    cairo_surface_destroy(s);
+    return img;
+}
+
+// Runs the generator with the arguments; returns its exit code (-1 when it did not exit).
+int runGenerator(const std::string& args) {
+    const std::string cmd = std::string("'") + STAMMERIX_ART_TOOL + "' " + args + " 2>/dev/null";
+    const int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Bright print (silk-screen lettering) inside a region of the background.
+int countPrint(const Image& img, Rect r) {
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            n += img.at(x, y).luma() > 170 ? 1 : 0;
+    return n;
+}
+
+// A lit lamp: bright and strongly coloured.
+bool isLit(Pixel p) {
+    const int hi = std::max({p.r, p.g, p.b}), lo = std::min({p.r, p.g, p.b});
+    return hi > 200 && hi - lo > 90;
+}
+
+class Artwork : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/stammerix-art-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        ASSERT_EQ(runGenerator("'" + dir + "' --preview '" + dir + "/preview.png'"), 0);
+        for (int i = 0; i < 4; ++i)
+            pictures[i] = load(dir + "/" + name(129 + i));
+    }
+    void TearDown() override {
+        for (int i = 0; i < 4; ++i)
+            unlink((dir + "/" + name(129 + i)).c_str());
+        unlink((dir + "/preview.png").c_str());
+        rmdir(dir.c_str());
+    }
+    static std::string name(int id) { return "bmp00" + std::to_string(id) + ".png"; }
+
+    std::string dir;
+    Image pictures[4];
+    const Image& background() const { return pictures[0]; }
+    const Image& strip(int group) const { return pictures[1 + group]; }
+    const Image& scope() const { return pictures[3]; }
+};
+
+TEST_F(Artwork, PicturesHaveTheSizesTheEditorLayoutNeeds) {
+    const Image& bg = background();
+    ASSERT_GE(bg.width, 450);
+    ASSERT_GE(bg.height, 293 + 12) << "no room for a line of print under the buttons";
+    for (const Rect& b : kButtons) {
+        EXPECT_GE(b.left, 1);
+        EXPECT_LE(b.right, bg.width - 1);
+        EXPECT_LE(b.bottom, bg.height - 1);
+    }
+    for (int g = 0; g < 2; ++g) {
+        EXPECT_EQ(strip(g).width, 24);
+        EXPECT_EQ(strip(g).height, 2 * kImageHeight);
+    }
+    EXPECT_GT(scope().width, 2);
+    EXPECT_GT(scope().height, 2);
+    EXPECT_LE(scope().height, 191);
+    EXPECT_LE(kScopeTop + scope().height, 210) << "the oscilloscope must stay above the buttons";
+    EXPECT_LE(kScopeLeft + scope().width, bg.width);
+
+    const Image preview = load(dir + "/preview.png");
+    EXPECT_EQ(preview.width, bg.width);
+    EXPECT_EQ(preview.height, bg.height);
+}
+
+TEST_F(Artwork, EveryPictureIsOpaque) {
+    // Buttons and the oscilloscope redraw over their own last image with nothing beneath.
+    for (int i = 0; i < 4; ++i) {
+        const Image& img = pictures[i];
+        ASSERT_FALSE(img.argb.empty()) << name(129 + i);
+        int clear = 0;
+        for (uint32_t p : img.argb)
+            clear += (p >> 24) != 255 ? 1 : 0;
+        EXPECT_EQ(clear, 0) << name(129 + i) << " has pixels that are not fully opaque";
+    }
+}
+
+TEST_F(Artwork, PressedImageIsClearlyDifferentAndLit) {
+    Pixel litSum[2] = {};
+    for (int g = 0; g < 2; ++g) {
+        const Image& s = strip(g);
+        int differing = 0, litReleased = 0, litPressed = 0;
+        double lumaReleased = 0, lumaPressed = 0;
+        for (int y = 0; y < kImageHeight; ++y) {
+            for (int x = 0; x < s.width; ++x) {
+                const Pixel up = s.at(x, y), down = s.at(x, y + kImageHeight);
+                differing += std::abs(up.luma() - down.luma()) > 12 ? 1 : 0;
+                litReleased += isLit(up) ? 1 : 0;
+                if (isLit(down)) {
+                    ++litPressed;
+                    litSum[g].r += down.r;
+                    litSum[g].b += down.b;
+                }
+                lumaReleased += up.luma();
+                lumaPressed += down.luma();
+            }
+        }
+        const int area = s.width * kImageHeight;
+        EXPECT_GT(differing, area / 4) << "strip " << g;
+        EXPECT_EQ(litReleased, 0) << "a released button shows no lamp";
+        EXPECT_GE(litPressed, 12) << "a pressed button shows its lamp";
+        EXPECT_NE(lumaReleased, lumaPressed);
+    }
+    // The two groups light in different colours: the free group's lamp holds more blue.
+    EXPECT_GT(litSum[1].b * 1.0 / litSum[1].r, litSum[0].b * 1.0 / litSum[0].r + 0.3);
+}
+
+TEST_F(Artwork, BackgroundCarriesNameHeadingsAndButtonLabels) {
+    const Image& bg = background();
+    // A label under every button, within its share of the row.
+    for (const Rect& b : kButtons)
+        EXPECT_GE(countPrint(bg, {b.left - 8, b.bottom + 1, b.right + 8, bg.height}), 25)
+            << "no label under the button at x " << b.left;
+    // A heading above each group of four, between the oscilloscope and the buttons.
+    const int scopeBottom = kScopeTop + scope().height;
+    EXPECT_GE(countPrint(bg, {30, scopeBottom + 1, 186, 209}), 60);
+    EXPECT_GE(countPrint(bg, {294, scopeBottom + 1, 450, 209}), 60);
+    // The product name between the groups.
+    EXPECT_GE(countPrint(bg, {187, 210, 293, 293}), 150);
+}
+
+TEST_F(Artwork, OscilloscopeBackgroundLetsEveryTraceShow) {
+    // The view draws the left channel in amber, the right channel and the play marker in red
+    // and the free-position marker in pink, straight onto this picture.
+    const Pixel traces[] = {{255, 226, 176, 40}, {255, 255, 1, 1}, {255, 217, 70, 170}};
+    const Image& s = scope();
+    double nearest = 1e9;
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x)
+            for (const Pixel& t : traces) {
+                const Pixel p = s.at(x, y);
+                nearest =
+                    std::min(nearest, std::hypot(p.r - t.r, std::hypot(p.g - t.g, p.b - t.b)));
+            }
+    EXPECT_GT(nearest, 150.0);
+}
+
+TEST_F(Artwork, CommittedPicturesAreTheGeneratorsOutput) {
+    for (int i = 0; i < 4; ++i) {
+        const std::string file = std::string(STAMMERIX_RESOURCES) + "/" + name(129 + i);
+        const Image committed = load(file);
+        const Image& made = pictures[i];
+        ASSERT_EQ(committed.width, made.width) << file;
+        ASSERT_EQ(committed.height, made.height) << file;
+        size_t differing = 0, first = 0;
+        for (size_t k = 0; k < made.argb.size(); ++k)
+            if (made.argb[k] != committed.argb[k] && differing++ == 0)
+                first = k;
+        EXPECT_EQ(differing, 0u) << file << " differs from the generator's picture, first at ("
+                                 << first % made.width << ", " << first / made.width
+                                 << "); regenerate with: stammerix-art resources";
+    }
+}
+
+TEST(ArtworkGenerator, RefusesWhatItCannotDo) {
+    EXPECT_NE(runGenerator(""), 0);
+    EXPECT_NE(runGenerator("/nonexistent/stammerix-art-folder"), 0);
+    EXPECT_NE(runGenerator("/tmp --preview"), 0);
+    EXPECT_NE(runGenerator("/tmp /tmp"), 0);
+    EXPECT_NE(runGenerator("--unknown /tmp"), 0);
+    // A folder it cannot write into.
+    EXPECT_NE(runGenerator("/proc/self"), 0);
+}
+
+} // namespace
