@@ -87,6 +87,8 @@ protected:
         XSync(host, False);
     }
     void TearDown() override {
+        if (!host)
+            return;
         if (parentAlive)
             XDestroyWindow(host, parent);
         XSync(host, False);
