@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <chrono>
 #include <dirent.h>
 #include <functional>
@@ -128,6 +129,30 @@ protected:
     std::int32_t trappedBefore = 0;
 };
 
+// A view that records clicks, wheel steps and draws.
+class RecordingView : public CView {
+public:
+    explicit RecordingView(const CRect& r) : CView(r) {}
+    void draw(CDrawContext* context) override {
+        ++draws;
+        context->getClipRect(lastClip);
+        CView::draw(context);
+    }
+    void mouse(CDrawContext*, CPoint& where, std::int32_t buttons) override {
+        clicks.push_back(buttons);
+        lastWhere = where;
+    }
+    bool onWheel(CDrawContext*, const CPoint&, float distance) override {
+        wheel.push_back(distance);
+        return true;
+    }
+    int draws = 0;
+    CRect lastClip;
+    std::vector<std::int32_t> clicks;
+    CPoint lastWhere;
+    std::vector<float> wheel;
+};
+
 // A kick button strip: released image green, pressed image blue, 24 x 40 each.
 CBitmap* makeStrip(CFrame& frame) {
     auto* strip = new CBitmap(frame, 24, 80);
@@ -195,6 +220,64 @@ TEST_F(X11Fixture, ExposePaintsAndASyntheticClickReachesTheListener) {
     delete frame;
     strip->forget();
     EXPECT_EQ(X11Window::trappedErrors(), trappedBefore);
+}
+
+TEST_F(X11Fixture, ConsecutiveExposesAreMergedIntoOneDraw) {
+    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+    auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
+    ASSERT_NE(window, nullptr);
+    auto* view = new RecordingView(CRect(0, 0, 100, 80));
+    frame->addView(view);
+    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+    frame->runEventLoop(50);
+    const int before = view->draws;
+
+    XEvent expose{};
+    expose.xexpose.type = Expose;
+    expose.xexpose.window = window->window();
+    expose.xexpose.x = 10;
+    expose.xexpose.y = 10;
+    expose.xexpose.width = 5;
+    expose.xexpose.height = 5;
+    expose.xexpose.count = 1;
+    XSendEvent(host, window->window(), False, ExposureMask, &expose);
+    expose.xexpose.x = 30;
+    expose.xexpose.y = 40;
+    expose.xexpose.count = 0;
+    XSendEvent(host, window->window(), False, ExposureMask, &expose);
+    XSync(host, False);
+    ASSERT_TRUE(pumpUntil(frame, [&] { return view->draws > before; }));
+    frame->runEventLoop(50);
+    EXPECT_EQ(view->draws, before + 1);
+    EXPECT_EQ(view->lastClip, CRect(10, 10, 35, 45));
+    delete frame;
+}
+
+TEST_F(X11Fixture, ButtonsModifiersAndWheelThroughTheServer) {
+    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+    auto* view = new RecordingView(CRect(0, 0, 100, 80));
+    frame->addView(view);
+    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+
+    XTestFakeMotionEvent(host, DefaultScreen(host), 30, 20, 0);
+    for (unsigned int button : {3u, 2u, 4u, 5u, 6u, 7u}) {
+        XTestFakeButtonEvent(host, button, True, 0);
+        XTestFakeButtonEvent(host, button, False, 0);
+    }
+    const KeyCode shift = XKeysymToKeycode(host, XK_Shift_L);
+    XTestFakeKeyEvent(host, shift, True, 0);
+    XTestFakeButtonEvent(host, 3, True, 0);
+    XTestFakeButtonEvent(host, 3, False, 0);
+    XTestFakeKeyEvent(host, shift, False, 0);
+    XSync(host, False);
+    ASSERT_TRUE(
+        pumpUntil(frame, [&] { return view->clicks.size() >= 3 && view->wheel.size() >= 2; }));
+    frame->runEventLoop(50);
+    EXPECT_EQ(view->clicks,
+              (std::vector<std::int32_t>{kMouseRight, kMouseMiddle, kMouseRight | kModShift}));
+    EXPECT_EQ(view->lastWhere, CPoint(30, 20));
+    EXPECT_EQ(view->wheel, (std::vector<float>{1.0f, -1.0f})); // horizontal steps ignored
+    delete frame;
 }
 
 TEST_F(X11Fixture, OpeningAndClosingFiftyTimes) {
