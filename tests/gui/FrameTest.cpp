@@ -217,6 +217,42 @@ TEST_F(FrameFixture, FocusRulesKeysAndRemoval) {
     EXPECT_EQ(frame->getFocusView(), nullptr);
 }
 
+TEST_F(FrameFixture, FocusTravelsThroughNestedContainers) {
+    auto* a = new CountingView(CRect(0, 0, 10, 10));
+    auto* container = new CViewContainer(CRect(20, 0, 60, 30), frame);
+    auto* inner1 = new CountingView(CRect(0, 0, 5, 5));
+    auto* inner2 = new CountingView(CRect(10, 0, 15, 5));
+    auto* b = new CountingView(CRect(70, 0, 80, 10));
+    for (CountingView* v : {a, inner1, inner2, b})
+        v->setWantsFocus(true);
+    container->addView(inner1);
+    container->addView(inner2);
+    frame->addView(a);
+    frame->addView(container);
+    frame->addView(b);
+
+    std::vector<CView*> order;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(frame->advanceNextFocusView(frame->getFocusView()));
+        order.push_back(frame->getFocusView());
+    }
+    EXPECT_EQ(order, (std::vector<CView*>{a, inner1, inner2, b, a}));
+    order.clear();
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(frame->advanceNextFocusView(frame->getFocusView(), true));
+        order.push_back(frame->getFocusView());
+    }
+    EXPECT_EQ(order, (std::vector<CView*>{b, inner2, inner1, a}));
+
+    // Nothing wants focus: the search ends instead of going round for ever.
+    for (CountingView* v : {a, inner1, inner2, b})
+        v->setWantsFocus(false);
+    frame->setFocusView(nullptr);
+    EXPECT_FALSE(frame->advanceNextFocusView(nullptr));
+    frame->setFocusView(inner1);
+    EXPECT_FALSE(frame->advanceNextFocusView(inner1));
+}
+
 TEST_F(FrameFixture, ContextsSurviveTheirFrameAndTheCurrentContextIsShared) {
     CDrawContext* first = frame->createDrawContext();
     ASSERT_NE(first->getCGContext(), nullptr);
