@@ -341,7 +341,11 @@ TEST_F(X11Fixture, PositionAndSizeMoveTheWindow) {
     frame->setBackgroundColor(kGreenCColor);
     ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
     EXPECT_EQ(pixelOf(window->window(), 59, 49), 0x00ff00u);
+    for (int cursor = kCursorDefault; cursor <= kCursorHand; ++cursor)
+        frame->setCursor(static_cast<CCursorType>(cursor));
+    frame->setCursor(kCursorNotAllowed); // freed again with the window
     delete frame;
+    EXPECT_EQ(X11Window::trappedErrors(), trappedBefore);
 }
 
 TEST_F(X11Fixture, CollapsedHostWindowStopsIdleRedraws) {
