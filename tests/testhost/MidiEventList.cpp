@@ -55,7 +55,8 @@ VstEvents* MidiEventList::get() {
     block.assign(offsetof(VstEvents, events) + count * sizeof(VstEvent*), 0);
     auto* list = reinterpret_cast<VstEvents*>(block.data());
     list->numEvents = static_cast<std::int32_t>(events.size());
-    std::memcpy(block.data() + offsetof(VstEvents, events), events.data(),
-                events.size() * sizeof(VstEvent*));
+    if (!events.empty())
+        std::memcpy(block.data() + offsetof(VstEvents, events), events.data(),
+                    events.size() * sizeof(VstEvent*));
     return list;
 }
