@@ -1,5 +1,7 @@
 #include "effect/Stammerix.h"
 
+#include "editor/StammerixEditor.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -61,6 +63,10 @@ Stammerix::Stammerix(audioMasterCallback audioMaster)
     char timeInfoWord[] = "sendVstTimeInfo";
     _hostCanDoVstTimeInfo = canHostDo(timeInfoWord) != 0;
     _hostCanDoTempo = tempoAt(0) != 0;
+
+    // The editor registers itself with the effect (and the record gains its editor flag); it
+    // must exist before the first parameter is set, as every change is passed on to it.
+    _pEditor = new StammerixEditor(this);
 
     setProgram(0);
 }
@@ -562,19 +568,33 @@ std::int32_t Stammerix::countFrames(std::int32_t count, std::int32_t frames) {
 // ---------------------------------------------------------------------------------------
 // Editor
 
-void Stammerix::forwardToEditor(std::int32_t /*index*/, float /*value*/) {
-    // The editor's buttons follow every parameter change; with no editor there is no one to
-    // tell, and the change is complete as stored.
-    if (_pEditor == nullptr)
-        return;
+void Stammerix::forwardToEditor(std::int32_t index, float value) {
+    // The editor's buttons follow every parameter change; it only takes a note when the
+    // change comes from another thread than its own.
+    if (_pEditor != nullptr)
+        _pEditor->setParameter(index, value);
 }
 
-void Stammerix::refreshEditor(std::int32_t /*sampleFrames*/) {
+void Stammerix::refreshEditor(std::int32_t sampleFrames) {
     // The one step of a block that concerns the editor, about ten times a second while it is
     // open. The audio thread must never touch toolkit objects: all it may do here is publish
     // the loop's view and the two markers into a lock-free hand-over that the editor's idle
     // picks up on the user-interface thread. With no editor there is nothing to refresh, and
     // the frame counter saturates meanwhile.
-    if (_pEditor == nullptr || dacount <= kRefreshFrames)
+    if (_pEditor == nullptr || !_pEditor->isOpen() || dacount <= kRefreshFrames)
         return;
+    // The red marker is where the next block starts, inside the loop as playback is.
+    std::int64_t after =
+        static_cast<std::int64_t>(mySamplePos) + (sampleFrames > 0 ? sampleFrames : 0);
+    if (myLocalWaveSize > 0)
+        after %= myLocalWaveSize;
+    _pEditor->refreshScope(myEngine.getLeft(), myEngine.getRight(), myEngine.getLength(),
+                           myLocalWaveSize, static_cast<std::int32_t>(after),
+                           myEngine.getSecretPos());
+    datachanged = false;
+    dacount = 0;
+    _pEditor->update();
+    // The recording parameter is sent again as its own value, once per refresh.
+    setParameterAutomated(
+        0, _programs[currentProgram.load(std::memory_order_relaxed)].GetParameter(0));
 }

@@ -366,7 +366,7 @@ TEST(Session, WhatTheProbeShows) {
     EXPECT_EQ(s.fx->numParams, 2);
     EXPECT_EQ(s.fx->numInputs, 2);
     EXPECT_EQ(s.fx->numOutputs, 2);
-    EXPECT_EQ(s.fx->flags, effFlagsCanReplacing);
+    EXPECT_EQ(s.fx->flags, effFlagsCanReplacing | effFlagsHasEditor);
     EXPECT_EQ(TestHost::dispatchText(s.fx, effGetEffectName), "Stammerix");
     EXPECT_EQ(TestHost::dispatchText(s.fx, effGetProductString), "Stammerix");
     const std::string vendor = TestHost::dispatchText(s.fx, effGetVendorString);
@@ -394,10 +394,15 @@ TEST(Session, WhatTheProbeShows) {
     TestHost::dispatch(s.fx, effMainsChanged, 0, 1);
     TestHost::dispatch(s.fx, effMainsChanged, 0, 1);
     EXPECT_EQ(s.host.count(audioMasterWantMidi), 2);
-    // The editor opcodes answer 0 without an editor.
+    // The editor's size is known before it is ever opened: the background picture's.
     EXPECT_EQ(TestHost::dispatch(s.fx, effEditIdle), 0);
     ERect* rect = nullptr;
-    EXPECT_EQ(TestHost::dispatch(s.fx, effEditGetRect, 0, 0, &rect), 0);
+    EXPECT_EQ(TestHost::dispatch(s.fx, effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_GE(rect->right, 450);
+    EXPECT_GE(rect->bottom, 293);
 }
 
 } // namespace

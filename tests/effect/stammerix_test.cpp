@@ -40,8 +40,8 @@ TEST_F(Identity, RecordAndNames) {
     EXPECT_EQ(e->numOutputs, 2);
     EXPECT_EQ(e->initialDelay, 0);
     EXPECT_EQ(e->uniqueID, fourCharCode('k', 'z', 'm', 't'));
-    // Replacing processing; no editor yet.
-    EXPECT_EQ(e->flags, effFlagsCanReplacing);
+    // Replacing processing and an editor.
+    EXPECT_EQ(e->flags, effFlagsCanReplacing | effFlagsHasEditor);
     EXPECT_EQ(e->object, static_cast<void*>(fx.get()));
 
     char text[64];
@@ -125,7 +125,7 @@ TEST_F(Identity, InitialStateAndHostNotifications) {
     EXPECT_EQ(fx->getEngine().getLength(), Stammerix::kLoopCapacity);
     EXPECT_GT(fx->getLoopLength(), 0);
     EXPECT_LE(fx->getLoopLength(), Stammerix::kLoopCapacity);
-    EXPECT_EQ(fx->getEditor(), nullptr);
+    EXPECT_NE(fx->getEditor(), nullptr);
 
     host.clear();
     fx->suspend();

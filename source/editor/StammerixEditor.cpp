@@ -1,0 +1,192 @@
+#include "editor/StammerixEditor.h"
+
+#include <cstring>
+
+#include "editor/COscilloscope.h"
+#include "gui/CBitmap.h"
+#include "gui/CFrame.h"
+#include "gui/CKickButton.h"
+#include "host/AudioEffect.h"
+
+namespace {
+
+// The buttons in creation order: button k selects recording type k.
+using ButtonSlot = CKickButton* StammerixEditor::Controls::*;
+constexpr int kButtonLeft[StammerixEditor::kNumButtons] = {30, 74, 118, 162, 294, 338, 382, 426};
+constexpr int kButtonTop = 210;
+constexpr int kButtonWidth = 24;
+constexpr int kButtonHeight = 83;
+constexpr int kScopeLeft = 36;
+constexpr int kScopeTop = 19;
+
+std::int16_t toShort(std::int32_t value) {
+    if (value > 32767)
+        return 32767;
+    return static_cast<std::int16_t>(value < 0 ? 0 : value);
+}
+
+} // namespace
+
+// Member pointers in button order; also the order in which "recording off" releases them.
+static const ButtonSlot kSlots[StammerixEditor::kNumButtons] = {
+    &StammerixEditor::Controls::awfOnOff, &StammerixEditor::Controls::mwfOnOff,
+    &StammerixEditor::Controls::swfOnOff, &StammerixEditor::Controls::pwfOnOff,
+    &StammerixEditor::Controls::anfOnOff, &StammerixEditor::Controls::mnfOnOff,
+    &StammerixEditor::Controls::snfOnOff, &StammerixEditor::Controls::pnfOnOff};
+static const int kReleaseOrder[StammerixEditor::kNumButtons] = {0, 3, 2, 1, 4, 7, 6, 5};
+
+StammerixEditor::StammerixEditor(AudioEffect* effect)
+    : AEffGUIEditor(effect), _res{}, _fx(effect), _controls{}, bOpened(false), pendingParameters(0),
+      uiThread(std::thread::id()), scopeFrame(new ScopeFrame) {
+    rect.top = rect.left = 0;
+    _res.background = new CBitmap(129);
+    _res.OnOff1 = new CBitmap(130);
+    _res.OnOff2 = new CBitmap(131);
+    _res.OscilloscopeBack = new CBitmap(132);
+    rect.right = toShort(_res.background->getWidth());
+    rect.bottom = toShort(_res.background->getHeight());
+    scope.setColumns(_res.OscilloscopeBack->getWidth());
+}
+
+StammerixEditor::~StammerixEditor() {
+    // Hosts close the editor before they close the effect, but not all of them.
+    if (frame)
+        close();
+    _res.background->forget();
+    _res.OnOff1->forget();
+    _res.OnOff2->forget();
+    _res.OscilloscopeBack->forget();
+}
+
+float StammerixEditor::typeValue(int k) {
+    if (k <= 0)
+        return 0.0f;
+    if (k >= 7)
+        return 1.0f;
+    return static_cast<float>(k) / 7.0f;
+}
+
+CKickButton* StammerixEditor::getButton(int k) const {
+    if (k < 0 || k >= kNumButtons)
+        return nullptr;
+    return _controls.*kSlots[k];
+}
+
+std::int32_t StammerixEditor::open(void* ptr) {
+    AEffGUIEditor::open(ptr);
+    uiThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
+
+    frame = new CFrame(CRect(0, 0, _res.background->getWidth(), _res.background->getHeight()), ptr,
+                       this);
+    frame->setBackground(_res.background);
+
+    const float type = _fx ? _fx->getParameter(1) : 0.0f;
+    for (int k = 0; k < kNumButtons; ++k) {
+        CRect size(kButtonLeft[k], kButtonTop, kButtonLeft[k] + kButtonWidth,
+                   kButtonTop + kButtonHeight);
+        CPoint offset(0, 0);
+        auto* button =
+            new CKickButton(size, this, kButtonTag, k < 4 ? _res.OnOff1 : _res.OnOff2, offset);
+        button->setValue(type);
+        _controls.*kSlots[k] = button;
+        frame->addView(button);
+    }
+
+    CRect scopeSize(kScopeLeft, kScopeTop, kScopeLeft + _res.OscilloscopeBack->getWidth(),
+                    kScopeTop + _res.OscilloscopeBack->getHeight());
+    _controls.myOscilloscope = new COscilloscope(scopeSize, this, kScopeTag, _res.OscilloscopeBack);
+    frame->addView(_controls.myOscilloscope);
+
+    // Changes noted while closed are already shown by the values read above.
+    pendingParameters.store(0, std::memory_order_relaxed);
+    bOpened.store(true, std::memory_order_release);
+    return 1;
+}
+
+void StammerixEditor::close() {
+    bOpened.store(false, std::memory_order_release);
+    if (frame) {
+        delete frame; // destroys the buttons and the oscilloscope with it
+        frame = nullptr;
+    }
+    _controls = Controls{};
+}
+
+void StammerixEditor::idle() {
+    if (frame && !inIdleStuff) {
+        applyPendingChanges();
+        if (scope.take(*scopeFrame) && _controls.myOscilloscope) {
+            _controls.myOscilloscope->setColumns(*scopeFrame);
+            _controls.myOscilloscope->setDirty(true);
+        }
+    }
+    AEffGUIEditor::idle();
+}
+
+void StammerixEditor::update() {
+    postUpdate();
+}
+
+bool StammerixEditor::onUserInterfaceThread() const {
+    return uiThread.load(std::memory_order_relaxed) == std::this_thread::get_id();
+}
+
+void StammerixEditor::setParameter(std::int32_t index, float) {
+    if (!isOpen())
+        return;
+    if (index == 0 || index == 1) {
+        if (onUserInterfaceThread())
+            followParameter(index);
+        else
+            pendingParameters.fetch_or(1u << index, std::memory_order_release);
+    }
+    postUpdate();
+}
+
+void StammerixEditor::applyPendingChanges() {
+    const std::uint32_t pending = pendingParameters.exchange(0, std::memory_order_acquire);
+    // Both read the effect's current values, so applying 0 before 1 gives what applying the
+    // changes one by one would have given.
+    if (pending & 1u)
+        followParameter(0);
+    if (pending & 2u)
+        followParameter(1);
+}
+
+void StammerixEditor::followParameter(std::int32_t index) {
+    if (!_fx || !frame)
+        return;
+    if (index == 0) {
+        if (_fx->getParameter(0) == 0.0f) {
+            for (int k : kReleaseOrder)
+                getButton(k)->setValue(0.0f);
+        }
+    } else if (index == 1) {
+        const double t = static_cast<double>(_fx->getParameter(1)) * 7.99;
+        if (t >= 0.0 && t < 8.0)
+            getButton(static_cast<int>(t))->setValue(_fx->getParameter(0));
+    }
+}
+
+void StammerixEditor::valueChanged(CDrawContext*, CControl* control) {
+    if (!_fx || !control)
+        return;
+    for (int k = 0; k < kNumButtons; ++k) {
+        if (control != getButton(k))
+            continue;
+        if (control->getValue() == 1.0f) {
+            _fx->setParameterAutomated(0, 1.0f);
+            _fx->setParameterAutomated(1, typeValue(k));
+        } else {
+            _fx->setParameterAutomated(0, 0.0f);
+        }
+        return;
+    }
+}
+
+void StammerixEditor::refreshScope(const float* left, const float* right, std::int32_t capacity,
+                                   std::int32_t length, std::int32_t posRed,
+                                   std::int32_t posGreen) {
+    if (isOpen())
+        scope.publish(left, right, capacity, length, posRed, posGreen);
+}
