@@ -2,9 +2,18 @@
 
 #include <X11/Xlib.h>
 #include <algorithm>
+#include <mutex>
 #include <vector>
 
 namespace {
+// Editors of several instances may each live on a user-interface thread of their own, so the
+// list of connections and the handler bookkeeping are shared between threads. No Xlib call is
+// made while the lock is held: Xlib calls the handlers below from inside its calls.
+std::mutex& stateMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 struct DisplayState {
     Display* display;
     std::int32_t errors;
@@ -30,32 +39,45 @@ XErrorHandler savedHandler = nullptr;
 XIOErrorHandler savedIOHandler = nullptr;
 
 int onError(Display* d, XErrorEvent* event) {
-    if (DisplayState* s = find(d)) {
-        ++s->errors;
-        ++totalErrors;
-        s->lastError = event->error_code;
-        return 0;
+    XErrorHandler next = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex());
+        if (DisplayState* s = find(d)) {
+            ++s->errors;
+            ++totalErrors;
+            s->lastError = event->error_code;
+            return 0;
+        }
+        next = savedHandler;
     }
-    return savedHandler ? savedHandler(d, event) : 0;
+    return next ? next(d, event) : 0;
 }
 
 int onIOError(Display* d) {
-    if (DisplayState* s = find(d)) {
-        s->broken = true;
-        return 0;
+    XIOErrorHandler next = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex());
+        if (DisplayState* s = find(d)) {
+            s->broken = true;
+            return 0;
+        }
+        next = savedIOHandler;
     }
-    return savedIOHandler ? savedIOHandler(d) : 0;
+    return next ? next(d) : 0;
 }
 
 // Replaces Xlib's exit after an I/O error on our connections: the connection is simply dead.
 void onIOErrorExit(Display* d, void*) {
+    std::lock_guard<std::mutex> lock(stateMutex());
     if (DisplayState* s = find(d))
         s->broken = true;
 }
 } // namespace
 
 X11ErrorTrap::X11ErrorTrap(_XDisplay* d) : display(d), errorsBefore(0) {
+    std::lock_guard<std::mutex> lock(stateMutex());
     if (depth++ == 0) {
+        // Setting a handler calls none, so this may happen under the lock.
         savedHandler = XSetErrorHandler(onError);
         savedIOHandler = XSetIOErrorHandler(onIOError);
     }
@@ -66,6 +88,7 @@ X11ErrorTrap::X11ErrorTrap(_XDisplay* d) : display(d), errorsBefore(0) {
 X11ErrorTrap::~X11ErrorTrap() {
     if (display && !isBroken(display))
         XSync(display, False);
+    std::lock_guard<std::mutex> lock(stateMutex());
     if (--depth == 0) {
         XSetErrorHandler(savedHandler);
         XSetIOErrorHandler(savedIOHandler);
@@ -79,6 +102,7 @@ std::int32_t X11ErrorTrap::sync() {
         return 0;
     if (!isBroken(display))
         XSync(display, False);
+    std::lock_guard<std::mutex> lock(stateMutex());
     DisplayState* s = find(display);
     if (!s)
         return 0;
@@ -88,12 +112,16 @@ std::int32_t X11ErrorTrap::sync() {
 }
 
 void X11ErrorTrap::registerDisplay(_XDisplay* d) {
-    if (!find(d))
-        displays().push_back(DisplayState{d, 0, 0, false});
+    {
+        std::lock_guard<std::mutex> lock(stateMutex());
+        if (!find(d))
+            displays().push_back(DisplayState{d, 0, 0, false});
+    }
     XSetIOErrorExitHandler(d, onIOErrorExit, nullptr);
 }
 
 void X11ErrorTrap::unregisterDisplay(_XDisplay* d) {
+    std::lock_guard<std::mutex> lock(stateMutex());
     auto& list = displays();
     list.erase(std::remove_if(list.begin(), list.end(),
                               [d](const DisplayState& s) { return s.display == d; }),
@@ -103,11 +131,13 @@ void X11ErrorTrap::unregisterDisplay(_XDisplay* d) {
 }
 
 bool X11ErrorTrap::isBroken(_XDisplay* d) {
+    std::lock_guard<std::mutex> lock(stateMutex());
     DisplayState* s = find(d);
     return s && s->broken;
 }
 
 std::int32_t X11ErrorTrap::errorCount(_XDisplay* d) {
+    std::lock_guard<std::mutex> lock(stateMutex());
     if (!d)
         return totalErrors;
     DisplayState* s = find(d);
@@ -115,6 +145,7 @@ std::int32_t X11ErrorTrap::errorCount(_XDisplay* d) {
 }
 
 std::int32_t X11ErrorTrap::lastError(_XDisplay* d) {
+    std::lock_guard<std::mutex> lock(stateMutex());
     DisplayState* s = find(d);
     return s ? s->lastError : 0;
 }

@@ -1,7 +1,8 @@
 // While at least one trap exists, X errors and I/O errors on the frames' own connections are
 // recorded instead of reaching the process-wide handlers (Xlib's default ones exit the host);
 // errors on other connections go on to the handlers that were installed before. The last
-// trap to go restores those handlers. User-interface thread only.
+// trap to go restores those handlers. Each connection is used by the thread that opened it,
+// but editors of several instances may live on user-interface threads of their own at once.
 #pragma once
 
 #include <cstdint>

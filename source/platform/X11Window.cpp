@@ -28,13 +28,15 @@ private:
     X11Window* window;
 };
 
-// Graphics handed out, each keeping an error trap open until it is given back.
+// Graphics handed out, each keeping an error trap open until it is given back. A window's
+// graphics are taken and given back on its own thread, and windows of other instances may
+// draw on other threads meanwhile: each thread keeps its own list.
 struct OpenGraphics {
     PlatformGraphics* graphics;
     X11ErrorTrap* trap;
 };
 std::vector<OpenGraphics>& openGraphics() {
-    static std::vector<OpenGraphics> list;
+    thread_local std::vector<OpenGraphics> list;
     return list;
 }
 
