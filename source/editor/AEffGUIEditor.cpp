@@ -125,9 +125,20 @@ void AEffGUIEditor::setParameter(std::int32_t, float) {
     postUpdate();
 }
 
+namespace {
+
+// Whether tick a comes before tick b. The 32-bit millisecond clock wraps every 49.7 days of
+// uptime; differences read as signed stay right across the wrap, where a plain comparison
+// would hold the idle work back until the clock came round again.
+bool before(std::uint32_t a, std::uint32_t b) {
+    return static_cast<std::int32_t>(a - b) < 0;
+}
+
+} // namespace
+
 void AEffGUIEditor::doIdleStuff() {
     std::uint32_t now = getTicks();
-    if (now < lLastTicks) {
+    if (before(now, lLastTicks)) {
         // Held back: let the window system work for a moment, which also paces the loop of
         // the control that is tracking the mouse.
         if (frame)
@@ -135,7 +146,7 @@ void AEffGUIEditor::doIdleStuff() {
         else
             wait(4);
         now += 4;
-        if (now < lLastTicks - 50)
+        if (before(now, lLastTicks - 50))
             return;
     }
     idle();
