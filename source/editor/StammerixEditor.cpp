@@ -73,6 +73,10 @@ CKickButton* StammerixEditor::getButton(int k) const {
 }
 
 std::int32_t StammerixEditor::open(void* ptr) {
+    // A host that opens again without closing gets the new window only; the old frame, its
+    // window and its connection to the window system would otherwise be lost.
+    if (frame)
+        close();
     AEffGUIEditor::open(ptr);
     uiThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
 

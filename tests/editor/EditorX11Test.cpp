@@ -395,6 +395,29 @@ TEST_F(EditorX11, OpenAndCloseFiftyTimes) {
     EXPECT_EQ(openFileDescriptors(), descriptors); // every connection closed again
 }
 
+TEST_F(EditorX11, ASecondOpenWithoutACloseReplacesTheFirstWindow) {
+    Instance& a = newInstance();
+    ASSERT_NE(a.effect, nullptr);
+    Window editorWindow = openEditor(a, display);
+    ASSERT_NE(editorWindow, 0u);
+    ASSERT_TRUE(idleUntil({&a}, [&] { return display.showsPanel(editorWindow); }));
+    a.dispatch(effEditClose);
+    const int descriptors = openFileDescriptors();
+
+    ERect* rect = nullptr;
+    ASSERT_EQ(a.dispatch(effEditGetRect, 0, 0, &rect), 1);
+    const Window parent = display.makeWindow(0, 0, rect->right, rect->bottom);
+    ASSERT_EQ(a.dispatch(effEditOpen, 0, 0, windowHandle(parent)), 1);
+    ASSERT_EQ(a.dispatch(effEditOpen, 0, 0, windowHandle(parent)), 1);
+    // One window in the host's, not a forgotten one under it with its connection still open.
+    EXPECT_EQ(display.childCount(parent), 1u);
+    editorWindow = display.childOf(parent);
+    EXPECT_TRUE(idleUntil({&a}, [&] { return display.showsPanel(editorWindow); }));
+    a.dispatch(effEditClose);
+    EXPECT_EQ(display.childCount(parent), 0u);
+    EXPECT_EQ(openFileDescriptors(), descriptors);
+}
+
 TEST_F(EditorX11, TwoInstancesOpenAtOnceClosedInEitherOrder) {
     Instance& a = newInstance();
     Instance& b = newInstance();
