@@ -79,6 +79,18 @@ bool sameColour(std::uint32_t screen, std::uint32_t argb) {
     return true;
 }
 
+// A connection to the display. A server that is busy (other test programs share it) now and
+// then refuses a new connection for a moment; a host on such a server tries again.
+Display* openDisplayPatiently() {
+    const auto end = Clock::now() + kTimeout;
+    Display* dpy = XOpenDisplay(nullptr);
+    while (!dpy && Clock::now() < end && XDisplayName(nullptr)[0] != '\0') {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        dpy = XOpenDisplay(nullptr);
+    }
+    return dpy;
+}
+
 // One plug-in instance loaded from the module, with its own host.
 struct Instance {
     std::unique_ptr<TestHost> host = std::make_unique<TestHost>();
@@ -108,7 +120,7 @@ struct Instance {
 // The host's side of the window system, used by one thread at a time.
 class HostDisplay {
 public:
-    HostDisplay() : dpy(XOpenDisplay(nullptr)) {}
+    HostDisplay() : dpy(openDisplayPatiently()) {}
     ~HostDisplay() {
         if (dpy) {
             for (Window w : windows)
@@ -225,7 +237,7 @@ void clickButton(Instance& instance, HostDisplay& display, Window editorWindow, 
     XSync(dpy, False);
 
     std::thread hand([&instance] {
-        Display* own = XOpenDisplay(nullptr);
+        Display* own = openDisplayPatiently();
         ASSERT_NE(own, nullptr);
         const auto end = Clock::now() + kTimeout;
         while (Clock::now() < end && !instance.automated(0, 1.0f))
@@ -416,6 +428,47 @@ TEST_F(EditorX11, ASecondOpenWithoutACloseReplacesTheFirstWindow) {
     a.dispatch(effEditClose);
     EXPECT_EQ(display.childCount(parent), 0u);
     EXPECT_EQ(openFileDescriptors(), descriptors);
+}
+
+TEST_F(EditorX11, HostWindowsThatAreGoneOrNeverWereReachNoHandler) {
+    Instance& a = newInstance();
+    ASSERT_NE(a.effect, nullptr);
+
+    // The host destroys its window before it closes the editor.
+    ERect* rect = nullptr;
+    ASSERT_EQ(a.dispatch(effEditGetRect, 0, 0, &rect), 1);
+    Window parent = XCreateSimpleWindow(display.display(), DefaultRootWindow(display.display()), 0,
+                                        0, static_cast<unsigned>(rect->right),
+                                        static_cast<unsigned>(rect->bottom), 0, 0, 0);
+    XMapWindow(display.display(), parent);
+    XSync(display.display(), False);
+    ASSERT_EQ(a.dispatch(effEditOpen, 0, 0, windowHandle(parent)), 1);
+    const Window editorWindow = display.childOf(parent);
+    ASSERT_TRUE(idleUntil({&a}, [&] { return display.showsPanel(editorWindow); }));
+    XDestroyWindow(display.display(), parent);
+    XSync(display.display(), False);
+    for (int i = 0; i < 5; ++i) {
+        a.idle();
+        std::this_thread::sleep_for(kIdlePeriod);
+    }
+    ERect area{0, 0, 50, 50};
+    a.dispatch(effEditDraw, 0, 0, &area);
+    a.dispatch(effEditClose);
+
+    // A window id that names no window: the editor comes up without a window of its own and
+    // every later call is harmless.
+    testing::internal::CaptureStderr();
+    a.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(0x3fffff0));
+    testing::internal::GetCapturedStderr();
+    a.idle();
+    a.dispatch(effEditDraw, 0, 0, &area);
+    a.dispatch(effEditClose);
+
+    // And the next open in a real window works as before.
+    const Window again = openEditor(a, display);
+    ASSERT_NE(again, 0u);
+    EXPECT_TRUE(idleUntil({&a}, [&] { return display.showsPanel(again); }));
+    a.dispatch(effEditClose);
 }
 
 TEST_F(EditorX11, TwoInstancesOpenAtOnceClosedInEitherOrder) {
