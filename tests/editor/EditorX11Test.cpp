@@ -59,14 +59,48 @@ struct Spot {
 };
 constexpr Spot kBackgroundSpots[] = {{2, 2}, {20, 12}, {240, 250}, {12, 200}, {255, 205}};
 
+PixelImage resourcePicture(const char* name) {
+    PixelImage image;
+    ImageDecoder::decodeFile(std::string(STAMMERIX_SOURCE_DIR) + "/resources/" + name, image);
+    return image;
+}
+
 const PixelImage& backgroundPicture() {
-    static const PixelImage picture = [] {
-        PixelImage image;
-        ImageDecoder::decodeFile(std::string(STAMMERIX_SOURCE_DIR) + "/resources/bmp00129.png",
-                                 image);
-        return image;
-    }();
+    static const PixelImage picture = resourcePicture("bmp00129.png");
     return picture;
+}
+
+// The image strip of button k: released image above, pressed image 83 rows lower.
+const PixelImage& buttonStrip(int k) {
+    static const PixelImage left = resourcePicture("bmp00130.png");
+    static const PixelImage right = resourcePicture("bmp00131.png");
+    return k < 4 ? left : right;
+}
+
+// A place on a button where its released and pressed images are both opaque and clearly
+// differ, so that the screen there tells the states apart; false when the strip has none.
+bool stateSpot(const PixelImage& strip, int& spotX, int& spotY) {
+    if (strip.width < 24 || strip.height < 166)
+        return false;
+    for (int y = 20; y < 83; ++y)
+        for (int x = 4; x < 20; ++x) {
+            const std::uint32_t released = strip.at(x, y);
+            const std::uint32_t pressed = strip.at(x, y + 83);
+            if ((released >> 24) != 0xff || (pressed >> 24) != 0xff)
+                continue;
+            int difference = 0;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                const int a = static_cast<int>((released >> shift) & 0xff);
+                const int b = static_cast<int>((pressed >> shift) & 0xff);
+                difference += a > b ? a - b : b - a;
+            }
+            if (difference >= 60) {
+                spotX = x;
+                spotY = y;
+                return true;
+            }
+        }
+    return false;
 }
 
 bool sameColour(std::uint32_t screen, std::uint32_t argb) {
@@ -236,7 +270,19 @@ void clickButton(Instance& instance, HostDisplay& display, Window editorWindow, 
     XTestFakeButtonEvent(dpy, 1, True, 0);
     XSync(dpy, False);
 
-    std::thread hand([&instance] {
+    const PixelImage& strip = buttonStrip(k);
+    int spotX = 0, spotY = 0;
+    const bool spot = stateSpot(strip, spotX, spotY);
+    const int screenX = kButtonLeft[k] + spotX;
+    const int screenY = kButtonTop + spotY;
+    if (spot) {
+        EXPECT_TRUE(
+            sameColour(display.pixel(editorWindow, screenX, screenY), strip.at(spotX, spotY)))
+            << "button " << k << " does not show its released image";
+    }
+
+    bool pressedShown = false;
+    std::thread hand([&] {
         Display* own = openDisplayPatiently();
         ASSERT_NE(own, nullptr);
         const auto end = Clock::now() + kTimeout;
@@ -245,6 +291,18 @@ void clickButton(Instance& instance, HostDisplay& display, Window editorWindow, 
         const int idles = instance.host->count(audioMasterIdle);
         while (Clock::now() < end && instance.host->count(audioMasterIdle) < idles + 2)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        // While held, the idle work inside the button's tracking shows the pressed image.
+        while (spot && !pressedShown && Clock::now() < end) {
+            XImage* image =
+                XGetImage(own, editorWindow, screenX, screenY, 1, 1, AllPlanes, ZPixmap);
+            if (image) {
+                pressedShown = sameColour(static_cast<std::uint32_t>(XGetPixel(image, 0, 0)),
+                                          strip.at(spotX, spotY + 83));
+                XDestroyImage(image);
+            }
+            if (!pressedShown)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         XTestFakeButtonEvent(own, 1, False, 0);
         XSync(own, False);
         XCloseDisplay(own);
@@ -252,6 +310,15 @@ void clickButton(Instance& instance, HostDisplay& display, Window editorWindow, 
     const bool released = idleUntil({&instance}, [&] { return instance.automated(0, 0.0f); });
     hand.join();
     EXPECT_TRUE(released) << "button " << k;
+    if (spot) {
+        EXPECT_TRUE(pressedShown) << "button " << k << " never showed its pressed image";
+        EXPECT_TRUE(idleUntil({&instance},
+                              [&] {
+                                  return sameColour(display.pixel(editorWindow, screenX, screenY),
+                                                    strip.at(spotX, spotY));
+                              }))
+            << "button " << k << " did not return to its released image";
+    }
     // A few more idles after the gesture.
     for (int i = 0; i < 3; ++i) {
         instance.idle();
@@ -293,6 +360,9 @@ protected:
         int unused = 0;
         ASSERT_TRUE(XTestQueryExtension(display.display(), &unused, &unused, &unused, &unused));
         ASSERT_GT(backgroundPicture().width, 0);
+        int x = 0, y = 0;
+        ASSERT_TRUE(stateSpot(buttonStrip(0), x, y)) << "released and pressed look alike";
+        ASSERT_TRUE(stateSpot(buttonStrip(4), x, y)) << "released and pressed look alike";
         previousHandler = XSetErrorHandler(countHostError);
         hostErrors = 0;
         module = std::make_unique<PluginModule>(STAMMERIX_MODULE_PATH);
