@@ -51,7 +51,7 @@ StammerixEditor::StammerixEditor(AudioEffect* effect)
 StammerixEditor::~StammerixEditor() {
     // Hosts close the editor before they close the effect, but not all of them.
     if (frame)
-        close();
+        closeFrame();
     _res.background->forget();
     _res.OnOff1->forget();
     _res.OnOff2->forget();
@@ -74,9 +74,15 @@ CKickButton* StammerixEditor::getButton(int k) const {
 
 std::int32_t StammerixEditor::open(void* ptr) {
     // A host that opens again without closing gets the new window only; the old frame, its
-    // window and its connection to the window system would otherwise be lost.
-    if (frame)
-        close();
+    // window and its connection to the window system would otherwise be lost. From inside the
+    // frame's own event handling (a host that opens from its idle while a button is held) the
+    // frame cannot go: the open fails instead.
+    if (frame) {
+        if (frameCalls > 0)
+            return 0;
+        closeFrame();
+    }
+    closePending = false;
     AEffGUIEditor::open(ptr);
     uiThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
 
@@ -109,6 +115,18 @@ std::int32_t StammerixEditor::open(void* ptr) {
 
 void StammerixEditor::close() {
     bOpened.store(false, std::memory_order_release);
+    // A host may close from inside its idle, which a held button's tracking loop calls: the
+    // frame and the button are still on the stack then. The frame goes when they are done.
+    if (frameCalls > 0) {
+        closePending = true;
+        return;
+    }
+    closeFrame();
+}
+
+void StammerixEditor::closeFrame() {
+    bOpened.store(false, std::memory_order_release);
+    closePending = false;
     if (frame) {
         delete frame; // destroys the buttons and the oscilloscope with it
         frame = nullptr;
@@ -117,7 +135,8 @@ void StammerixEditor::close() {
 }
 
 void StammerixEditor::idle() {
-    if (frame && !inIdleStuff) {
+    ++frameCalls;
+    if (frame && !inIdleStuff && !closePending) {
         applyPendingChanges();
         if (scope.take(*scopeFrame) && _controls.myOscilloscope) {
             _controls.myOscilloscope->setColumns(*scopeFrame);
@@ -125,6 +144,19 @@ void StammerixEditor::idle() {
         }
     }
     AEffGUIEditor::idle();
+    leaveFrameCall();
+}
+
+std::int32_t StammerixEditor::mouse(std::int32_t x, std::int32_t y) {
+    ++frameCalls;
+    const std::int32_t result = AEffGUIEditor::mouse(x, y);
+    leaveFrameCall();
+    return result;
+}
+
+void StammerixEditor::leaveFrameCall() {
+    if (--frameCalls == 0 && closePending)
+        closeFrame();
 }
 
 void StammerixEditor::update() {

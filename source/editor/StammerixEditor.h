@@ -46,6 +46,7 @@ public:
     std::int32_t open(void* ptr) override;
     void close() override;
     void idle() override;
+    std::int32_t mouse(std::int32_t x, std::int32_t y) override;
     void update() override;
     void setParameter(std::int32_t index, float value) override;
     void valueChanged(CDrawContext* context, CControl* control) override;
@@ -63,6 +64,8 @@ public:
     static float typeValue(int k);
 
 private:
+    void closeFrame();
+    void leaveFrameCall();
     void followParameter(std::int32_t index);
     void applyPendingChanges();
     bool onUserInterfaceThread() const;
@@ -76,6 +79,10 @@ private:
     AudioEffect* _fx;
     Controls _controls;
     std::atomic<bool> bOpened;
+    // User-interface thread: how deep the host's calls into the frame (idle, mouse) are nested,
+    // and a close asked for while they run.
+    std::int32_t frameCalls = 0;
+    bool closePending = false;
 
     // Parameters changed off the user-interface thread (bit per index), applied at idle.
     std::atomic<std::uint32_t> pendingParameters;
