@@ -104,4 +104,25 @@ TEST(EditorReentry, AHostThatOpensAgainInsideItsIdleWhileAButtonIsHeld) {
     EXPECT_FALSE(rig.fx->ownEditor()->isOpen());
 }
 
+// Disabled: fails (heap-use-after-free). The effect, its editor, the frame and the held button
+// are all deleted while the button's tracking loop is still on the stack; nothing in the
+// editor can outlive its own deletion. Needs the toolkit to end a gesture it is told about
+// (or the effect to defer its own destruction), which is beyond a small change.
+TEST(EditorReentry, DISABLED_AHostThatClosesTheEffectInsideItsIdleWhileAButtonIsHeld) {
+    Rig rig;
+    ASSERT_NE(rig.effect, nullptr);
+    rig.host.hook = [&](const HostCall& call, std::intptr_t&) {
+        if (call.opcode == audioMasterIdle && rig.effect) {
+            AEffect* effect = rig.effect;
+            rig.effect = nullptr;
+            rig.host.close(effect);
+        }
+        return false;
+    };
+    AEffect* effect = rig.effect;
+    ASSERT_NE(rig.openAndPress(2), nullptr);
+    TestHost::dispatch(effect, effEditIdle);
+    EXPECT_EQ(rig.effect, nullptr);
+}
+
 } // namespace
