@@ -83,6 +83,9 @@ std::int32_t StammerixEditor::open(void* ptr) {
         closeFrame();
     }
     closePending = false;
+    // The buttons start from the values read below; a change made on another thread from now
+    // on is noted and applied at the first idle.
+    pendingParameters.store(0, std::memory_order_relaxed);
     AEffGUIEditor::open(ptr);
     uiThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
 
@@ -107,8 +110,6 @@ std::int32_t StammerixEditor::open(void* ptr) {
     _controls.myOscilloscope = new COscilloscope(scopeSize, this, kScopeTag, _res.OscilloscopeBack);
     frame->addView(_controls.myOscilloscope);
 
-    // Changes noted while closed are already shown by the values read above.
-    pendingParameters.store(0, std::memory_order_relaxed);
     bOpened.store(true, std::memory_order_release);
     return 1;
 }
@@ -168,15 +169,15 @@ bool StammerixEditor::onUserInterfaceThread() const {
 }
 
 void StammerixEditor::setParameter(std::int32_t index, float) {
-    if (!isOpen())
-        return;
+    const bool open = isOpen();
     if (index == 0 || index == 1) {
-        if (onUserInterfaceThread())
+        if (open && onUserInterfaceThread())
             followParameter(index);
-        else
+        else // only a note, also while closed, so that a change during open is not lost
             pendingParameters.fetch_or(1u << index, std::memory_order_release);
     }
-    postUpdate();
+    if (open)
+        postUpdate();
 }
 
 void StammerixEditor::applyPendingChanges() {

@@ -1,5 +1,8 @@
 #include "platform/X11Window.h"
 
+#include <chrono>
+#include <thread>
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
@@ -80,7 +83,13 @@ std::unique_ptr<X11Window> X11Window::create(unsigned long parent, std::int32_t 
         errorCode = BadWindow;
         return nullptr;
     }
+    // A busy server may refuse a connection for a moment (its listen queue is full): a few
+    // quick attempts, never more than about 10 ms on the host's user-interface thread.
     Display* d = XOpenDisplay(nullptr);
+    for (int attempt = 0; !d && attempt < 5; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        d = XOpenDisplay(nullptr);
+    }
     if (!d) {
         errorCode = -1;
         return nullptr;

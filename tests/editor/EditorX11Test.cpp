@@ -21,6 +21,7 @@
 #include "TestHost.h"
 #include "platform/ImageDecoder.h"
 #include "platform/PixelImage.h"
+#include "platform/X11TestDisplay.h"
 
 namespace {
 
@@ -113,18 +114,6 @@ bool sameColour(std::uint32_t screen, std::uint32_t argb) {
     return true;
 }
 
-// A connection to the display. A server that is busy (other test programs share it) now and
-// then refuses a new connection for a moment; a host on such a server tries again.
-Display* openDisplayPatiently() {
-    const auto end = Clock::now() + kTimeout;
-    Display* dpy = XOpenDisplay(nullptr);
-    while (!dpy && Clock::now() < end && XDisplayName(nullptr)[0] != '\0') {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        dpy = XOpenDisplay(nullptr);
-    }
-    return dpy;
-}
-
 // One plug-in instance loaded from the module, with its own host.
 struct Instance {
     std::unique_ptr<TestHost> host = std::make_unique<TestHost>();
@@ -154,7 +143,7 @@ struct Instance {
 // The host's side of the window system, used by one thread at a time.
 class HostDisplay {
 public:
-    HostDisplay() : dpy(openDisplayPatiently()) {}
+    HostDisplay() : dpy(openTestDisplay()) {}
     ~HostDisplay() {
         if (dpy) {
             for (Window w : windows)
@@ -283,7 +272,7 @@ void clickButton(Instance& instance, HostDisplay& display, Window editorWindow, 
 
     bool pressedShown = false;
     std::thread hand([&] {
-        Display* own = openDisplayPatiently();
+        Display* own = openTestDisplay();
         ASSERT_NE(own, nullptr);
         const auto end = Clock::now() + kTimeout;
         while (Clock::now() < end && !instance.automated(0, 1.0f))

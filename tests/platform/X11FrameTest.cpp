@@ -14,6 +14,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "X11TestDisplay.h"
 #include "gui/CBitmap.h"
 #include "gui/CControlListener.h"
 #include "gui/CDrawContext.h"
@@ -73,7 +74,7 @@ int openFileDescriptors() {
 class X11Fixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        host = XOpenDisplay(nullptr);
+        host = openTestDisplay();
         ASSERT_NE(host, nullptr) << "no display: run the tests under xvfb-run";
         previousHandler = XSetErrorHandler(countError);
         hostErrors = 0;
