@@ -67,15 +67,7 @@ public:
     int getLength() const { return length; }
 
 private:
-    float* sampleAt(int side, int position) {
-        if (!allocated || position < 0 || position >= length)
-            return nullptr;
-        if (side == 0)
-            return Wave + position;
-        if (side == 1)
-            return WaveR + position;
-        return nullptr;
-    }
+    float* sampleAt(int side, int position) { return span(side, position, 1); }
     void release();
 
     float* Wave;

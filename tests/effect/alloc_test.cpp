@@ -7,10 +7,13 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <thread>
 #include <vector>
 
+#include "editor/AEffEditor.h"
 #include "effect/FakeHost.h"
 #include "effect/Stammerix.h"
+#include "platform/HeadlessWindowFactory.h"
 
 namespace {
 
@@ -168,6 +171,36 @@ TEST(RealTime, ProcessingAndMidiAllocateNothing) {
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_GT(host.count(audioMasterGetTime), 100u);
     EXPECT_GT(host.count(audioMasterAutomate), 10u);
+}
+
+TEST(RealTime, RefreshingAnOpenEditorAllocatesNothing) {
+    ScopedHeadlessPlatform platform;
+    FakeHost host;
+    Stammerix fx(&FakeHost::callback);
+    AEffEditor* editor = fx.getEditor();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(editor->open(reinterpret_cast<void*>(0x42)), 1);
+    std::vector<float> inL(512, 0.25f), inR(512, -0.25f), outL(512), outR(512);
+    float* in[2] = {inL.data(), inR.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    fx.setParameter(0, 1.0f);
+
+    // The audio thread is not the editor's: it publishes the loop's picture and notes
+    // parameter changes, and the user-interface thread takes them over at its idle.
+    allocations = 0;
+    std::thread audio([&] {
+        Armed on;
+        for (int block = 0; block < 200; ++block) {
+            fx.setParameter(1, static_cast<float>(block % 8) / 7.0f);
+            fx.processReplacing(in, out, 512);
+            host.advance(512);
+        }
+    });
+    audio.join();
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_GT(host.count(audioMasterAutomate), 10u);
+    editor->idle();
+    editor->close();
 }
 
 } // namespace

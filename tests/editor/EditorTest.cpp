@@ -1,0 +1,305 @@
+// The effect's editor as a host drives it, on a headless window: lifecycle, buttons, following
+// the parameters, and the oscilloscope refresh from the audio path.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "AudioBlock.h"
+#include "MidiEventList.h"
+#include "TestHost.h"
+#include "editor/AEffGUIEditor.h"
+#include "editor/COscilloscope.h"
+#include "editor/EmbeddedImages.h"
+#include "editor/StammerixEditor.h"
+#include "effect/Stammerix.h"
+#include "gui/CBitmap.h"
+#include "gui/CDrawContext.h"
+#include "gui/CFrame.h"
+#include "gui/CKickButton.h"
+#include "platform/HeadlessWindow.h"
+#include "platform/HeadlessWindowFactory.h"
+#include "platform/PixelImage.h"
+#include "platform/ResourceFolder.h"
+
+namespace {
+
+void* const kWindow = reinterpret_cast<void*>(0x5151);
+
+class EditorFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fx = host.instantiateWith([this](audioMasterCallback cb) {
+            effect = new Stammerix(cb);
+            return effect->getAeffect();
+        });
+        ASSERT_NE(fx, nullptr);
+        editor = static_cast<StammerixEditor*>(effect->getEditor());
+        ASSERT_NE(editor, nullptr);
+    }
+    void TearDown() override {
+        if (fx)
+            host.close(fx);
+    }
+    std::intptr_t dispatch(std::int32_t op, std::int32_t index = 0, std::intptr_t value = 0,
+                           void* ptr = nullptr) {
+        return TestHost::dispatch(fx, op, index, value, ptr);
+    }
+    // Opens the window and lets the host draw it once, as the first expose does.
+    HeadlessWindow* openWindow() {
+        EXPECT_EQ(dispatch(effEditOpen, 0, 0, kWindow), 1);
+        HeadlessWindow* window = platform.factory.last;
+        if (window) {
+            window->postDraw(0, 0, 480, 340);
+            dispatch(effEditIdle);
+        }
+        return window;
+    }
+    std::vector<float> buttonValues() const {
+        std::vector<float> values;
+        for (int k = 0; k < StammerixEditor::kNumButtons; ++k)
+            values.push_back(editor->getButton(k)->getValue());
+        return values;
+    }
+    // Automation messages the host received, as (index, value).
+    std::vector<std::pair<int, float>> automation() const {
+        std::vector<std::pair<int, float>> out;
+        for (const HostCall& call : host.calls())
+            if (call.opcode == audioMasterAutomate)
+                out.emplace_back(call.index, call.opt);
+        return out;
+    }
+    void playBlock(AudioBlock& block, double& ppq, float level = 0.5f) {
+        for (int i = 0; i < block.frames(); ++i) {
+            block.in(0)[i] = level * std::sin(0.01f * static_cast<float>(i));
+            block.in(1)[i] = -block.in(0)[i];
+        }
+        host.setTransport(44100.0, 120.0, ppq, std::floor(ppq / 4.0) * 4.0);
+        TestHost::processReplacing(fx, block.inputs(), block.outputs(), block.frames());
+        ppq += block.frames() * 2.0 / 44100.0;
+    }
+
+    ScopedHeadlessPlatform platform;
+    TestHost host;
+    AEffect* fx = nullptr;
+    Stammerix* effect = nullptr;
+    StammerixEditor* editor = nullptr;
+};
+
+const std::vector<float> kAllReleased(8, 0.0f);
+
+} // namespace
+
+TEST_F(EditorFixture, LifecycleAsHostsDriveIt) {
+    EXPECT_EQ(fx->flags, effFlagsHasEditor | effFlagsCanReplacing);
+    ERect* rect = nullptr;
+    ASSERT_EQ(dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->right, 480);
+    EXPECT_EQ(rect->bottom, 340);
+    EXPECT_EQ(AEffGUIEditor::resourceLibraryUsers(), 1);
+
+    for (int round = 0; round < 20; ++round) {
+        HeadlessWindow* window = openWindow();
+        ASSERT_NE(window, nullptr);
+        ASSERT_NE(editor->getFrame(), nullptr);
+        EXPECT_TRUE(editor->isOpen());
+        EXPECT_EQ(editor->getFrame()->getNbViews(), 9);
+        ERect area{5, 10, 20, 30};
+        dispatch(effEditDraw, 0, 0, &area);
+        dispatch(effEditDraw, 0, 0, nullptr);
+        EXPECT_EQ(dispatch(effEditMouse, 1, 1), 1);
+        EXPECT_EQ(dispatch(effEditKey, 0, 65), 0);
+        dispatch(effEditIdle);
+        EXPECT_EQ(dispatch(effEditClose), 0);
+        EXPECT_FALSE(editor->isOpen());
+        EXPECT_EQ(editor->getFrame(), nullptr);
+        EXPECT_EQ(editor->getButton(0), nullptr);
+        // A closed editor ignores what the host still sends.
+        dispatch(effEditIdle);
+        dispatch(effEditDraw, 0, 0, &area);
+        EXPECT_EQ(dispatch(effEditMouse, 1, 1), 1);
+    }
+
+    // The panel shows the background picture, with the released buttons on it.
+    HeadlessWindow* window = openWindow();
+    ASSERT_NE(window, nullptr);
+    CBitmap background(129);
+    const auto image = background.createCGImage(false);
+    ASSERT_NE(image, nullptr);
+    for (int x : {5, 120, 240, 470})
+        EXPECT_EQ(window->pixel(x, 200), image->at(x, 200)) << x; // opaque picture
+    EXPECT_NE(window->pixel(42, 250), window->pixel(42, 330));    // a button stands on the panel
+    // A host that closes the effect with the window still open.
+    host.close(fx);
+    fx = nullptr;
+    EXPECT_EQ(AEffGUIEditor::resourceLibraryUsers(), 0);
+}
+
+TEST_F(EditorFixture, ButtonsFollowTheParameters) {
+    // While closed nothing is noted.
+    editor->setParameter(0, 1.0f);
+    dispatch(effEditIdle);
+
+    TestHost::setParameter(fx, 1, 0.5f); // type 3, decoded before opening
+    openWindow();
+    // Opening with the type above 0.0 shows every button pressed until recording stops.
+    EXPECT_EQ(buttonValues(), std::vector<float>(8, 0.5f));
+    TestHost::setParameter(fx, 0, 0.0f);
+    EXPECT_EQ(buttonValues(), kAllReleased);
+
+    // The host sets the type while recording: that button shows pressed.
+    TestHost::setParameter(fx, 0, 1.0f);
+    EXPECT_EQ(buttonValues(), kAllReleased);
+    TestHost::setParameter(fx, 1, 0.5f);
+    EXPECT_FLOAT_EQ(editor->getButton(3)->getValue(), 1.0f);
+    TestHost::setParameter(fx, 0, 0.0f);
+    EXPECT_EQ(buttonValues(), kAllReleased);
+
+    // A value that is not exactly 0 leaves the buttons; the next type takes it.
+    TestHost::setParameter(fx, 0, 0.3f);
+    TestHost::setParameter(fx, 1, StammerixEditor::typeValue(2));
+    EXPECT_FLOAT_EQ(editor->getButton(2)->getValue(), 0.3f);
+
+    // From another thread the change waits for the user-interface thread's next idle.
+    TestHost::setParameter(fx, 0, 0.0f);
+    std::thread automation([this] {
+        TestHost::setParameter(fx, 0, 1.0f);
+        TestHost::setParameter(fx, 1, StammerixEditor::typeValue(6));
+    });
+    automation.join();
+    EXPECT_EQ(buttonValues(), kAllReleased);
+    dispatch(effEditIdle);
+    EXPECT_FLOAT_EQ(editor->getButton(6)->getValue(), 1.0f);
+
+    // MIDI, delivered on another thread: a held D shows on the erase button, the release
+    // clears every button.
+    MidiEventList notes;
+    notes.noteOn(62);
+    std::thread midi([&] { TestHost::dispatch(fx, effProcessEvents, 0, 0, notes.get()); });
+    midi.join();
+    dispatch(effEditIdle);
+    EXPECT_FLOAT_EQ(editor->getButton(2)->getValue(), 1.0f);
+    MidiEventList off;
+    off.noteOff(62);
+    std::thread release([&] { TestHost::dispatch(fx, effProcessEvents, 0, 0, off.get()); });
+    release.join();
+    EXPECT_FLOAT_EQ(editor->getButton(2)->getValue(), 1.0f);
+    dispatch(effEditIdle);
+    EXPECT_EQ(buttonValues(), kAllReleased);
+}
+
+TEST_F(EditorFixture, EachButtonRecordsItsTypeWhileHeld) {
+    HeadlessWindow* window = openWindow();
+    ASSERT_NE(window, nullptr);
+    AudioBlock block(512);
+    double ppq = 0.0;
+    for (int k = 0; k < StammerixEditor::kNumButtons; ++k) {
+        SCOPED_TRACE(k);
+        host.clearCalls();
+        CRect size(0, 0, 0, 0);
+        const int x = editor->getButton(k)->getViewSize(size).left + 12;
+        bool sawRecording = false;
+        std::int32_t typeHeard = -1;
+        // The audio thread runs a block while the button is held.
+        int queries = 0;
+        window->setQueryHook([&](std::int32_t) {
+            if (++queries == 3) {
+                playBlock(block, ppq);
+                sawRecording = effect->isRecording();
+                typeHeard = effect->getRecordingType();
+            }
+        });
+        window->scriptPointer({{x, 250, kMouseLeft, 6}, {x, 250, 0, 1}});
+        window->postMouse(x, 250, kMouseLeft);
+        dispatch(effEditIdle);
+        window->setQueryHook(nullptr);
+
+        EXPECT_TRUE(sawRecording);
+        EXPECT_EQ(typeHeard, k);
+        EXPECT_FALSE(effect->isRecording()); // released
+        const auto sent = automation();
+        ASSERT_GE(sent.size(), 3u);
+        EXPECT_EQ(sent.front(), std::make_pair(0, 1.0f));
+        EXPECT_EQ(sent[1], std::make_pair(1, StammerixEditor::typeValue(k)));
+        EXPECT_EQ(sent.back(), std::make_pair(0, 0.0f));
+        // The buttons' shared tag is no parameter: hosts never hear of it as an edit.
+        EXPECT_EQ(host.count(audioMasterBeginEdit), 0);
+        EXPECT_EQ(host.count(audioMasterEndEdit), 0);
+        EXPECT_EQ(buttonValues(), kAllReleased);
+    }
+    EXPECT_FLOAT_EQ(StammerixEditor::typeValue(1), 0.142857149f);
+    EXPECT_FLOAT_EQ(StammerixEditor::typeValue(4), 0.571428597f);
+}
+
+TEST_F(EditorFixture, AudioRefreshesTheOscilloscopeOnlyWhileOpen) {
+    AudioBlock block(512);
+    double ppq = 0.0;
+    TestHost::setParameter(fx, 1, 0.0f);
+    TestHost::setParameter(fx, 0, 1.0f);
+    host.clearCalls();
+    for (int b = 0; b < 30; ++b)
+        playBlock(block, ppq);
+    EXPECT_TRUE(automation().empty()); // closed: no refresh, no automation from the audio path
+
+    HeadlessWindow* window = openWindow();
+    ASSERT_NE(window, nullptr);
+    COscilloscope* scope = editor->getOscilloscope();
+    ASSERT_NE(scope, nullptr);
+    EXPECT_EQ(scope->getLength(), 0);
+    // The frames counted while closed make the first block after opening refresh at once.
+    host.clearCalls();
+    playBlock(block, ppq);
+    EXPECT_EQ(automation().size(), 1u);
+    host.clearCalls();
+    for (int b = 0; b < 9; ++b) {
+        playBlock(block, ppq);
+        // One refresh after more than 4410 frames: at the end of the ninth block.
+        EXPECT_EQ(automation().size(), b < 8 ? 0u : 1u) << b;
+    }
+    EXPECT_EQ(automation().front(), std::make_pair(0, 1.0f));
+    EXPECT_EQ(scope->getLength(), 0); // taken over at the next idle only
+    dispatch(effEditIdle);
+    ASSERT_EQ(scope->getLength(), 88200);
+    EXPECT_EQ(scope->getPosRed(), (effect->getSamplePos() + 512) % 88200);
+    EXPECT_EQ(scope->getPosGreen(), effect->getEngine().getSecretPos());
+    // The columns the drawing reads hold the loop's samples.
+    const float* loop = const_cast<engine&>(effect->getEngine()).getLeft();
+    const std::int32_t width = 408;
+    for (std::int32_t i = 1; i < width - 1; i += 37) {
+        const std::int32_t index = ScopeFrame::sampleIndex(88200, width, i);
+        EXPECT_EQ(scope->getSample(0, index), loop[index]) << i;
+    }
+    // The same idle drew it: the red marker stands where the next block starts.
+    EXPECT_FALSE(scope->isDirty());
+    const int markerX =
+        36 + static_cast<int>(408.0f / 88200.0f * static_cast<float>(scope->getPosRed()));
+    EXPECT_EQ(window->pixel(markerX, 19 + 30), 0xffff0101u);
+    dispatch(effEditClose);
+    host.clearCalls();
+    for (int b = 0; b < 30; ++b)
+        playBlock(block, ppq);
+    EXPECT_TRUE(automation().empty());
+}
+
+TEST(EmbeddedImages, StandInForMissingFiles) {
+    ASSERT_EQ(EmbeddedImages::count(), 4);
+    ScopedHeadlessPlatform platform;
+    ResourceFolder::setSearchFolders({"/nonexistent-folder"});
+    {
+        CBitmap missing(129);
+        EXPECT_FALSE(missing.isLoaded());
+    }
+    AEffGUIEditor::InitResourceLibrary();
+    {
+        CBitmap background(129);
+        CBitmap strip(130);
+        EXPECT_TRUE(background.isLoaded());
+        EXPECT_EQ(strip.getWidth(), 24);
+        EXPECT_EQ(strip.getHeight(), 166);
+    }
+    AEffGUIEditor::ExitResourceLibrary();
+    ResourceFolder::setSearchFolders({});
+}
