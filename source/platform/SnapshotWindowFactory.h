@@ -1,9 +1,10 @@
 // Off-screen editor windows, asked for through the environment. When STAMMERIX_HEADLESS_PNG
 // names a file, frames draw into an in-memory image instead of an X11 window, whatever window
 // handle the host passes, and each such window saves what it shows to that file as a PNG when
-// it goes away (the host closes the editor). Screenshots of the editor, or of a reskin in the
-// resources folder, can so be made without a display and through the module's ordinary host
-// interface; the screenshot tool uses it. Without the variable nothing changes.
+// it goes away (the host closes the editor; with several editors, the last one closed wins).
+// Screenshots of the editor, or of a reskin in the resources folder, can so be made without a
+// display and through the module's ordinary host interface; the screenshot tool uses it.
+// Without the variable nothing changes.
 #pragma once
 
 #include "platform/PlatformWindowFactory.h"
