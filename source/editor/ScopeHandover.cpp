@@ -27,11 +27,22 @@ void ScopeHandover::publish(const float* left, const float* right, std::int32_t 
     frame.posRed = posRed;
     frame.posGreen = posGreen;
     frame.sequence = ++published;
-    for (std::int32_t i = 0; i < columns; ++i) {
-        const std::int32_t index = ScopeFrame::sampleIndex(length, columns, i);
-        const bool inside = index >= 0 && index < capacity;
-        frame.left[i] = inside && left ? left[index] : 0.0f;
-        frame.right[i] = inside && right ? right[index] : 0.0f;
+    // ScopeFrame::sampleIndex with the column step worked out once: the same single-precision
+    // product per column, without a division per column on the audio thread. The indices never
+    // decrease, so once one lies outside the buffer so do all that follow.
+    const float step =
+        columns > 0 && length > 0 ? static_cast<float>(length) / static_cast<float>(columns) : 0.0f;
+    std::int32_t i = 0;
+    for (; i < columns; ++i) {
+        const auto index = static_cast<std::int32_t>(step * static_cast<float>(i));
+        if (index >= capacity)
+            break;
+        frame.left[i] = left ? left[index] : 0.0f;
+        frame.right[i] = right ? right[index] : 0.0f;
+    }
+    for (; i < columns; ++i) {
+        frame.left[i] = 0.0f;
+        frame.right[i] = 0.0f;
     }
     const std::uint32_t previous = middle.exchange(back | kFresh, std::memory_order_acq_rel);
     back = previous & 3u;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/SnapshotWindowFactory.h"
 #include "platform/X11Window.h"
 
 namespace {
@@ -18,11 +19,16 @@ public:
 };
 
 X11WindowFactory x11Factory;
+SnapshotWindowFactory snapshotFactory;
 PlatformWindowFactory* installed = nullptr;
 } // namespace
 
 PlatformWindowFactory& PlatformWindowFactory::current() {
-    return installed ? *installed : x11Factory;
+    if (installed)
+        return *installed;
+    if (SnapshotWindowFactory::requestedPath())
+        return snapshotFactory;
+    return x11Factory;
 }
 
 void PlatformWindowFactory::install(PlatformWindowFactory* factory) {

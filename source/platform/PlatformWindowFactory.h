@@ -1,5 +1,6 @@
 // Makes the frame's platform window. The process uses the X11 factory unless another one
-// (the headless one in tests) is installed.
+// (the headless one in tests) is installed, or the environment asks for off-screen windows
+// (SnapshotWindowFactory).
 #pragma once
 
 #include <cstdint>
