@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "MidiEventList.h"
 #include "editor/AEffEditor.h"
 #include "effect/FakeHost.h"
 #include "effect/Stammerix.h"
@@ -122,16 +123,15 @@ TEST(RealTime, ProcessingAndMidiAllocateNothing) {
     float* in[2] = {inL.data(), inR.data()};
     float* out[2] = {outL.data(), outR.data()};
 
-    // A MIDI batch for every key that selects a type, built before arming.
-    struct {
-        std::int32_t numEvents;
-        std::intptr_t reserved;
-        VstEvent* events[16];
-    } list{};
-    VstMidiEvent notes[16]{};
-    const unsigned char keys[] = {60, 61, 62, 63, 68, 69, 70, 71};
-    VstEvents* batch = reinterpret_cast<VstEvents*>(&list);
-
+    // For every type, a note that selects the next type, its release and the note again;
+    // built before arming.
+    const int keys[] = {60, 61, 62, 63, 68, 69, 70, 71};
+    MidiEventList notes[8];
+    VstEvents* batch[8];
+    for (int t = 0; t < 8; ++t) {
+        const int key = keys[(t + 1) % 8];
+        batch[t] = notes[t].noteOn(key).noteOff(key).noteOn(key).get();
+    }
     const std::int32_t sizes[] = {1, 64, 512, 441, 4096, kMaxFrames, 0};
     allocations = 0;
     {
@@ -145,19 +145,7 @@ TEST(RealTime, ProcessingAndMidiAllocateNothing) {
                 fx.process(in, out, frames);
                 host.advance(frames);
             }
-            // The MIDI path: a note that selects the next type, then its release.
-            list.numEvents = 2;
-            notes[0].type = kVstMidiType;
-            notes[0].midiData[0] = 0x90;
-            notes[0].midiData[1] = keys[(type + 1) % 8];
-            notes[0].midiData[2] = 100;
-            notes[1] = notes[0];
-            notes[1].midiData[0] = 0x80;
-            list.events[0] = reinterpret_cast<VstEvent*>(&notes[0]);
-            list.events[1] = reinterpret_cast<VstEvent*>(&notes[1]);
-            fx.processEvents(batch);
-            list.numEvents = 1;
-            fx.processEvents(batch);
+            fx.processEvents(batch[type]);
             fx.processReplacing(in, out, 512);
         }
         // Hostile timing and buffers take no other path to the allocator.

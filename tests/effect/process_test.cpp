@@ -356,16 +356,13 @@ TEST_F(Audio, ABlockPastTheBarsEndContinuesAtItsStart) {
     EXPECT_EQ(loopL(kBar) + loopL(512 - 200), 0.0f);
 }
 
-TEST_F(Audio, MissingSharedAndEmptyBuffers) {
+TEST_F(Audio, HalfSuppliedAndEmptyBuffers) {
+    // Null and shared arrays are checked frame by frame on the module by the randomized host;
+    // here one channel's arrays are missing, in a block longer than the chunk standing in.
     settleGain();
     at(1.0);
-    // Longer than the chunk that stands in for missing arrays.
     Buffers b(1000, 0.5f, 0.25f);
     record(0);
-    fx->processReplacing(nullptr, nullptr, 1000); // nothing to read: records silence
-    fx->processReplacing(nullptr, b.out, 1000);
-    for (int k = 0; k < 1000; ++k)
-        ASSERT_EQ(b.outL[k] + loopL(22050 + k), 0.0f);
     float* halfIn[2] = {b.inL.data(), nullptr};
     float* halfOut[2] = {nullptr, b.outR.data()};
     fx->processReplacing(halfIn, halfOut, 1000);
@@ -374,16 +371,6 @@ TEST_F(Audio, MissingSharedAndEmptyBuffers) {
         ASSERT_EQ(loopR(22050 + k), 0.0f) << k;
         ASSERT_EQ(b.outR[k], 0.0f) << k;
     }
-    // Monitoring with no input arrays: the loop alone.
-    record(3);
-    fx->processReplacing(nullptr, b.out, 1000);
-    for (int k = 0; k < 1000; ++k)
-        ASSERT_EQ(b.outL[k], 0.5f * gain) << k;
-    // The same arrays for input and output (in place): the input is read first.
-    Buffers io(1000, 0.125f, 0.125f);
-    fx->processReplacing(io.in, io.in, 1000);
-    for (int k = 0; k < 1000; ++k)
-        ASSERT_TRUE(io.inL[k] == 0.5f * gain + 0.125f && io.inR[k] == 0.125f) << k;
 
     // No frames or a negative count: only the timing runs.
     b.outL.assign(1000, 7.0f);

@@ -257,14 +257,9 @@ private:
             return static_cast<float>(static_cast<int>(unit(random) * 8.0)) / 7.0f;
         if (r < 0.9)
             return static_cast<float>(unit(random));
-        const float hostile[] = {std::numeric_limits<float>::quiet_NaN(),
-                                 std::numeric_limits<float>::infinity(),
-                                 -std::numeric_limits<float>::infinity(),
-                                 -0.7f,
-                                 1.5f,
-                                 5.0f,
-                                 1e30f,
-                                 -1e30f};
+        const float inf = std::numeric_limits<float>::infinity();
+        const float hostile[] = {
+            std::numeric_limits<float>::quiet_NaN(), inf, -inf, -0.7f, 1.5f, 5.0f, 1e30f, -1e30f};
         return hostile[static_cast<int>(unit(random) * 8.0) % 8];
     }
 
@@ -362,50 +357,24 @@ private:
         if (r >= 0.8 && r < 0.85) {
             t.flags = 0;
         } else if (r >= 0.85) {
-            switch (static_cast<int>(unit(random) * 14.0) % 14) {
-            case 0:
-                t.tempo = 0.0;
-                break;
-            case 1:
-                t.tempo = -tempo;
-                break;
-            case 2:
-                t.tempo = kInf;
-                break;
-            case 3:
-                t.tempo = kNaN;
-                break;
-            case 4:
-                t.sampleRate = 0.0;
-                break;
-            case 5:
-                t.sampleRate = -sampleRate;
-                break;
-            case 6:
-                t.sampleRate = kNaN;
-                break;
-            case 7:
-                t.sampleRate = kInf;
-                break;
-            case 8:
-                t.ppqPos = kNaN;
-                break;
-            case 9:
-                t.ppqPos = -kInf;
-                break;
-            case 10:
-                t.barStartPos = kInf;
-                break;
-            case 11:
-                t.timeSigDenominator = 0;
-                break;
-            case 12:
-                t.timeSigDenominator = -4;
-                break;
-            default:
-                t.timeSigDenominator = std::numeric_limits<std::int32_t>::min();
-                break;
-            }
+            using Spoil = void (*)(VstTimeInfo&);
+            static const Spoil spoils[] = {
+                [](VstTimeInfo& v) { v.tempo = 0.0; },
+                [](VstTimeInfo& v) { v.tempo = -v.tempo; },
+                [](VstTimeInfo& v) { v.tempo = kInf; },
+                [](VstTimeInfo& v) { v.tempo = kNaN; },
+                [](VstTimeInfo& v) { v.sampleRate = 0.0; },
+                [](VstTimeInfo& v) { v.sampleRate = -v.sampleRate; },
+                [](VstTimeInfo& v) { v.sampleRate = kNaN; },
+                [](VstTimeInfo& v) { v.sampleRate = kInf; },
+                [](VstTimeInfo& v) { v.ppqPos = kNaN; },
+                [](VstTimeInfo& v) { v.ppqPos = -kInf; },
+                [](VstTimeInfo& v) { v.barStartPos = kInf; },
+                [](VstTimeInfo& v) { v.timeSigDenominator = 0; },
+                [](VstTimeInfo& v) { v.timeSigDenominator = -4; },
+                [](VstTimeInfo& v) { v.timeSigDenominator = std::numeric_limits<int>::min(); },
+            };
+            spoils[static_cast<int>(unit(random) * 14.0) % 14](t);
         }
     }
 
