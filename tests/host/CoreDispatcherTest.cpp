@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -10,40 +9,9 @@
 
 namespace {
 
-struct Fixture : ::testing::Test {
-    TestHost host;
-    int destroyed = 0;
-    int editorsDestroyed = 0;
-    RecordingEffect* effect = nullptr;
-    AEffect* record = nullptr;
+using Core = RecordingFixture;
 
-    void SetUp() override {
-        record = host.instantiateWith([this](audioMasterCallback cb) {
-            effect = new RecordingEffect(cb, &destroyed);
-            return effect->getAeffect();
-        });
-    }
-    void TearDown() override {
-        if (destroyed == 0)
-            host.close(record);
-    }
-    std::intptr_t dispatch(std::int32_t op, std::int32_t index = 0, std::intptr_t value = 0,
-                           void* ptr = nullptr, float opt = 0.0f) {
-        return TestHost::dispatch(record, op, index, value, ptr, opt);
-    }
-};
-
-std::string formatted(void (AudioEffect::*fn)(float, char*), AudioEffect& e, float v) {
-    char text[32];
-    std::memset(text, 'x', sizeof(text));
-    (e.*fn)(v, text);
-    EXPECT_LE(std::strlen(text), 8u) << "for " << v;
-    return text;
-}
-
-} // namespace
-
-TEST_F(Fixture, FreshRecordCarriesTheBaseDefaults) {
+TEST_F(Core, FreshRecordCarriesTheBaseDefaults) {
     EXPECT_EQ(record->magic, fourCharCode('V', 's', 't', 'P'));
     EXPECT_EQ(record->uniqueID, fourCharCode('N', 'o', 'E', 'f'));
     EXPECT_EQ(record->version, 1);
@@ -51,10 +19,7 @@ TEST_F(Fixture, FreshRecordCarriesTheBaseDefaults) {
     EXPECT_EQ(record->numParams, 2);
     EXPECT_EQ(record->numInputs, 1);
     EXPECT_EQ(record->numOutputs, 2);
-    EXPECT_EQ(record->flags, 0);
-    EXPECT_EQ(record->resvd1, 0);
-    EXPECT_EQ(record->resvd2, 0);
-    EXPECT_EQ(record->initialDelay, 0);
+    EXPECT_EQ(record->flags | record->resvd1 | record->resvd2 | record->initialDelay, 0);
     EXPECT_FLOAT_EQ(record->ioRatio, 1.0f);
     EXPECT_EQ(record->object, static_cast<void*>(static_cast<AudioEffect*>(effect)));
     EXPECT_EQ(record, effect->getAeffect());
@@ -64,11 +29,10 @@ TEST_F(Fixture, FreshRecordCarriesTheBaseDefaults) {
     EXPECT_EQ(effect->storedBlockSize(), 1024);
     EXPECT_EQ(effect->currentProgram(), 0);
     EXPECT_EQ(effect->currentEditor(), nullptr);
-    // The constructor asks the host nothing.
-    EXPECT_EQ(host.calls().size(), 0u);
+    EXPECT_EQ(host.calls().size(), 0u); // the constructor asks the host nothing
 }
 
-TEST_F(Fixture, FlagSettersTouchOnlyTheirBit) {
+TEST_F(Core, FlagSettersTouchOnlyTheirBit) {
     effect->hasVu(true);
     effect->hasClip(true);
     effect->canMono(true);
@@ -82,12 +46,11 @@ TEST_F(Fixture, FlagSettersTouchOnlyTheirBit) {
     effect->hasVu(false);
     EXPECT_EQ(record->flags, 0xF3A);
 
-    auto* editor = new RecordingEditor(effect, &editorsDestroyed);
-    effect->setEditor(editor);
-    EXPECT_EQ(record->flags & effFlagsHasEditor, effFlagsHasEditor);
+    RecordingEditor editor(effect, &editorsDestroyed);
+    effect->setEditor(&editor);
+    EXPECT_EQ(record->flags, 0xF3B);
     effect->setEditor(nullptr);
     EXPECT_EQ(record->flags, 0xF3A);
-    delete editor;
 
     effect->setUniqueID(fourCharCode('k', 'z', 'm', 't'));
     effect->setNumInputs(2);
@@ -103,23 +66,20 @@ TEST_F(Fixture, FlagSettersTouchOnlyTheirBit) {
     EXPECT_EQ(record->offQualities, 4);
 }
 
-TEST_F(Fixture, CloseThroughTheRecordDestroysObjectAndEditorOnce) {
+TEST_F(Core, CloseThroughTheRecordDestroysObjectAndEditorOnce) {
     effect->setEditor(new RecordingEditor(effect, &editorsDestroyed));
-    EXPECT_EQ(dispatch(effGetProgram), 0);
-    EXPECT_EQ(effect->last.op, "");
-    EXPECT_EQ(host.close(record), 1);
+    EXPECT_EQ(dispatch(effClose), 1);
     EXPECT_EQ(destroyed, 1);
     EXPECT_EQ(editorsDestroyed, 1);
 }
 
-TEST_F(Fixture, ProgramOpcodesAndTheirBounds) {
+TEST_F(Core, ProgramOpcodesAndTheirBounds) {
     dispatch(effSetProgram, 0, 7);
     EXPECT_EQ(effect->last.op, "setProgram");
-    EXPECT_EQ(dispatch(effGetProgram), 7);
     effect->last = {};
-    EXPECT_EQ(dispatch(effSetProgram, 0, 8), 0);
-    EXPECT_EQ(dispatch(effSetProgram, 0, -1), 0);
-    EXPECT_EQ(dispatch(effSetProgram, 0, std::numeric_limits<std::intptr_t>::min()), 0);
+    for (std::intptr_t bad :
+         {std::intptr_t{8}, std::intptr_t{-1}, std::numeric_limits<std::intptr_t>::min()})
+        EXPECT_EQ(dispatch(effSetProgram, 0, bad), 0);
     EXPECT_EQ(effect->last.op, "");
     EXPECT_EQ(dispatch(effGetProgram), 7);
 
@@ -131,101 +91,83 @@ TEST_F(Fixture, ProgramOpcodesAndTheirBounds) {
     EXPECT_EQ(TestHost::dispatchText(record, effGetParamLabel, 1), "label1");
     EXPECT_EQ(TestHost::dispatchText(record, effGetParamDisplay, 0), "display0");
     EXPECT_EQ(TestHost::dispatchText(record, effGetParamName, 1), "name1");
+}
 
-    // A null buffer is never handed to the effect.
+TEST_F(Core, OpcodesReachTheirOperations) {
+    alignas(16) char buffer[64] = {};
+    expectRoutes({{effOpen, 0, 0, 0, 0, "open"},
+                  {effMainsChanged, 0, 0, 0, 0, "suspend"},
+                  {effMainsChanged, 0, 1, 0, 0, "resume"},
+                  {effMainsChanged, 0, -1, 0, 0, "resume"},
+                  {effGetChunk, 5, 0, 0, 99, "getChunk", 0, 0, true, true},
+                  {effGetChunk, 0, 0, 0, 99, "getChunk", 0, 0, false, true},
+                  {effSetChunk, 1, 4, 0, 98, "setChunk", 4, 0, true, true}},
+                 buffer);
+    // Unknown opcodes (a negative one and 77 among them) and a null buffer where an opcode
+    // reads or writes one never reach the effect.
     effect->last = {};
+    for (int op : {77, 78, 1000, -1, -77, std::numeric_limits<int>::min()})
+        EXPECT_EQ(dispatch(op, 1, 1, buffer, 1.0f), 0) << op;
     for (int op : {effSetProgramName, effGetProgramName, effGetParamLabel, effGetParamDisplay,
                    effGetParamName, effGetChunk, effSetChunk})
         EXPECT_EQ(dispatch(op, 0, 0, nullptr), 0) << op;
     EXPECT_EQ(effect->last.op, "");
-}
+    EXPECT_EQ(dispatch(effIdentify), 0x4E764566); // "NvEf"
 
-TEST_F(Fixture, BasicOpcodesReachTheirOperations) {
-    EXPECT_EQ(dispatch(effOpen), 0);
-    EXPECT_EQ(effect->last.op, "open");
-
-    effect->vu = 0.5f;
-    EXPECT_EQ(dispatch(effGetVu), 16383);
-    effect->vu = -0.5f;
-    EXPECT_EQ(dispatch(effGetVu), -16383);
-    effect->vu = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(dispatch(effGetVu), 0);
-    effect->vu = 1e30f;
-    EXPECT_EQ(dispatch(effGetVu), 0);
-
+    // The meter reads x 32767, sign-extended; answers out of range give 0.
+    const float vus[] = {0.5f, -0.5f, std::numeric_limits<float>::quiet_NaN(), 1e30f};
+    const std::intptr_t reads[] = {16383, -16383, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        effect->vu = vus[i];
+        EXPECT_EQ(dispatch(effGetVu), reads[i]) << vus[i];
+    }
     EXPECT_EQ(dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f), 0);
     EXPECT_FLOAT_EQ(effect->storedSampleRate(), 96000.0f);
     EXPECT_EQ(dispatch(effSetBlockSize, 0, 256), 0);
     EXPECT_EQ(effect->storedBlockSize(), 256);
-
-    dispatch(effMainsChanged, 0, 0);
-    EXPECT_EQ(effect->last.op, "suspend");
-    dispatch(effMainsChanged, 0, 1);
-    EXPECT_EQ(effect->last.op, "resume");
-    effect->last = {};
-    dispatch(effMainsChanged, 0, -1);
-    EXPECT_EQ(effect->last.op, "resume");
-
-    EXPECT_EQ(dispatch(effIdentify), 0x4E764566); // "NvEf"
-
-    void* data = nullptr;
-    EXPECT_EQ(dispatch(effGetChunk, 5, 0, &data), 99);
-    EXPECT_TRUE(effect->last.flag);
-    EXPECT_EQ(dispatch(effGetChunk, 0, 0, &data), 99);
-    EXPECT_FALSE(effect->last.flag);
-    char blob[4] = {};
-    EXPECT_EQ(dispatch(effSetChunk, 1, 4, blob), 98);
-    EXPECT_EQ(effect->last.a, 4);
-    EXPECT_TRUE(effect->last.flag);
-
-    effect->last = {};
-    for (int op : {77, 78, 1000, -1, -77, std::numeric_limits<int>::min()})
-        EXPECT_EQ(dispatch(op, 1, 1, blob, 1.0f), 0) << op;
-    EXPECT_EQ(effect->last.op, "");
-
-    EXPECT_EQ(dispatch(effClose), 1);
-    EXPECT_EQ(destroyed, 1);
 }
 
-TEST_F(Fixture, EditorOpcodesNeedAnEditor) {
+TEST_F(Core, EditorOpcodesNeedAnEditor) {
     ERect* rect = nullptr;
     for (int op = effEditGetRect; op <= effEditSleep; ++op)
         EXPECT_EQ(dispatch(op, 1, 1, &rect), 0) << op;
 
     auto* editor = new RecordingEditor(effect, &editorsDestroyed);
     effect->setEditor(editor);
-    EXPECT_EQ(dispatch(effEditGetRect, 0, 0, &rect), 42);
-    EXPECT_EQ(editor->last.p, &rect);
     EXPECT_EQ(dispatch(effEditGetRect, 0, 0, nullptr), 0); // nowhere to write the answer
-    int window = 0;
-    EXPECT_EQ(dispatch(effEditOpen, 0, 0, &window), 7);
-    EXPECT_EQ(editor->last.p, &window);
-    EXPECT_EQ(dispatch(effEditClose), 0);
-    EXPECT_EQ(editor->last.op, "close");
-    ERect area{5, 10, 20, 30};
-    EXPECT_EQ(dispatch(effEditDraw, 0, 0, &area), 0);
-    EXPECT_EQ(editor->last.p, &area);
-    EXPECT_EQ(dispatch(effEditMouse, 12, 34), 5);
-    EXPECT_EQ(editor->last.a, 12);
-    EXPECT_EQ(editor->last.b, 34);
-    EXPECT_EQ(dispatch(effEditKey, 0, 65), 6);
-    EXPECT_EQ(editor->last.a, 65);
-    EXPECT_EQ(dispatch(effEditIdle), 0);
-    EXPECT_EQ(editor->last.op, "idle");
-    EXPECT_EQ(dispatch(effEditTop), 0);
-    EXPECT_EQ(editor->last.op, "top");
-    EXPECT_EQ(dispatch(effEditSleep), 0);
-    EXPECT_EQ(editor->last.op, "sleep");
+    const struct {
+        std::int32_t op, index;
+        std::intptr_t value, result;
+        const char* reached;
+        std::intptr_t a, b;
+        bool passesPtr;
+    } routes[] = {{effEditGetRect, 0, 0, 42, "getRect", 0, 0, true},
+                  {effEditOpen, 0, 0, 7, "open", 0, 0, true},
+                  {effEditClose, 0, 0, 0, "close", 0, 0, false},
+                  {effEditDraw, 0, 0, 0, "draw", 0, 0, true},
+                  {effEditMouse, 12, 34, 5, "mouse", 12, 34, false},
+                  {effEditKey, 0, 65, 6, "key", 65, 0, false},
+                  {effEditIdle, 0, 0, 0, "idle", 0, 0, false},
+                  {effEditTop, 0, 0, 0, "top", 0, 0, false},
+                  {effEditSleep, 0, 0, 0, "sleep", 0, 0, false}};
+    for (const auto& r : routes) {
+        editor->last = {};
+        EXPECT_EQ(dispatch(r.op, r.index, r.value, &rect), r.result) << r.op;
+        EXPECT_EQ(editor->last.op, r.reached);
+        EXPECT_EQ(editor->last.a, r.a) << r.op;
+        EXPECT_EQ(editor->last.b, r.b) << r.op;
+        EXPECT_EQ(editor->last.p, r.passesPtr ? &rect : nullptr) << r.op;
+    }
 }
 
-TEST_F(Fixture, HostCallsSendTheirOpcodesAndReadTheAnswers) {
+TEST_F(Core, HostCallsSendTheirOpcodesAndReadTheAnswers) {
     host.answers[audioMasterCurrentId] = 0x1234;
     host.answers[audioMasterPinConnected] = 1;
     effect->setParameterAutomated(1, 0.25f);
     EXPECT_EQ(effect->last.op, "setParameter"); // local step first
     EXPECT_EQ(effect->getCurrentUniqueId(), 0x1234);
     effect->masterIdle();
-    EXPECT_FALSE(effect->isInputConnected(3));
+    EXPECT_FALSE(effect->isInputConnected(3)); // the host answers 0 for connected
     EXPECT_FALSE(effect->isOutputConnected(4));
     host.answers[audioMasterPinConnected] = 0;
     EXPECT_TRUE(effect->isInputConnected(0));
@@ -272,54 +214,63 @@ TEST(HostCallsWithoutCallback, AnswerTheirDefaultsAndCallNothing) {
     EXPECT_FALSE(effect.sendVstEventsToHost(nullptr));
 }
 
-TEST(TextFormatters, FloatToStringKeepsEightCharacters) {
+TEST(TextFormatters, KeepEightCharactersAndTheExamples) {
     RecordingEffect e(nullptr);
-    auto f = &AudioEffect::float2string;
-    EXPECT_EQ(formatted(f, e, 1.5f), "1.500000");
-    EXPECT_EQ(formatted(f, e, -1.5f), "-1.50000");
-    EXPECT_EQ(formatted(f, e, 0.0f), "0.000000");
-    EXPECT_EQ(formatted(f, e, 1234567.0f), "1234567.");
-    EXPECT_EQ(formatted(f, e, 0.1f), "0.100000");
-    EXPECT_EQ(formatted(f, e, 99999999.5f), "Huge!"); // rounds to 1e8 as a float
-    EXPECT_EQ(formatted(f, e, -10000000.0f), "Huge!");
-    EXPECT_EQ(formatted(f, e, -9999999.0f), "-9999999");
-    // Numbers whose digits fill the budget drop the point, never a digit.
-    EXPECT_EQ(formatted(f, e, 12345678.0f), "12345678");
-    EXPECT_EQ(formatted(f, e, -1234567.0f), "-1234567");
-    EXPECT_EQ(formatted(f, e, std::numeric_limits<float>::infinity()), "Huge!");
-    EXPECT_EQ(formatted(f, e, -std::numeric_limits<float>::infinity()), "Huge!");
-    EXPECT_EQ(formatted(f, e, std::numeric_limits<float>::quiet_NaN()), "Huge!");
-    EXPECT_EQ(formatted(f, e, 3.14159f), "3.141590");
-}
-
-TEST(TextFormatters, UnitsAndIntegers) {
-    RecordingEffect e(nullptr);
-    EXPECT_EQ(formatted(&AudioEffect::dB2string, e, 0.0f), "-\xB0");
-    EXPECT_EQ(formatted(&AudioEffect::dB2string, e, -3.0f), "-\xB0");
-    EXPECT_EQ(formatted(&AudioEffect::dB2string, e, 1.0f), "0.000000");
-    EXPECT_EQ(formatted(&AudioEffect::dB2string, e, 10.0f), "20.00000");
-    EXPECT_EQ(formatted(&AudioEffect::dB2string, e, 0.5f), "-6.02059");
-    EXPECT_EQ(formatted(&AudioEffect::Hz2string, e, 0.0f), "0.000000");
-    EXPECT_EQ(formatted(&AudioEffect::Hz2string, e, 441.0f), "100.0000");
-    EXPECT_EQ(formatted(&AudioEffect::ms2string, e, 441.0f), "10.00000");
-    e.setSampleRate(0.0f);
-    EXPECT_EQ(formatted(&AudioEffect::ms2string, e, 441.0f), "Huge!");
-    EXPECT_EQ(formatted(&AudioEffect::Hz2string, e, 0.0f), "0.000000");
-
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        void (AudioEffect::*fn)(float, char*);
+        float value;
+        const char* text;
+    } cases[] = {
+        {&AudioEffect::float2string, 1.5f, "1.500000"},
+        {&AudioEffect::float2string, -1.5f, "-1.50000"},
+        {&AudioEffect::float2string, 0.0f, "0.000000"},
+        {&AudioEffect::float2string, 0.1f, "0.100000"},
+        {&AudioEffect::float2string, 3.14159f, "3.141590"},
+        {&AudioEffect::float2string, 1234567.0f, "1234567."},
+        // Numbers whose digits fill the budget drop the point, never a digit.
+        {&AudioEffect::float2string, 12345678.0f, "12345678"},
+        {&AudioEffect::float2string, -1234567.0f, "-1234567"},
+        {&AudioEffect::float2string, -9999999.0f, "-9999999"},
+        {&AudioEffect::float2string, 99999999.5f, "Huge!"}, // rounds to 1e8 as a float
+        {&AudioEffect::float2string, -10000000.0f, "Huge!"},
+        {&AudioEffect::float2string, inf, "Huge!"},
+        {&AudioEffect::float2string, -inf, "Huge!"},
+        {&AudioEffect::float2string, std::numeric_limits<float>::quiet_NaN(), "Huge!"},
+        {&AudioEffect::dB2string, 0.0f, "-\xB0"},
+        {&AudioEffect::dB2string, -3.0f, "-\xB0"},
+        {&AudioEffect::dB2string, 1.0f, "0.000000"},
+        {&AudioEffect::dB2string, 10.0f, "20.00000"},
+        {&AudioEffect::dB2string, 0.5f, "-6.02059"},
+        {&AudioEffect::Hz2string, 0.0f, "0.000000"},
+        {&AudioEffect::Hz2string, 441.0f, "100.0000"},
+        {&AudioEffect::ms2string, 441.0f, "10.00000"},
+    };
     char text[32];
-    e.long2string(100000000, text);
+    for (const auto& c : cases) {
+        std::memset(text, 'x', sizeof(text));
+        (e.*c.fn)(c.value, text);
+        EXPECT_STREQ(text, c.text) << c.value;
+    }
+    e.setSampleRate(0.0f);
+    e.ms2string(441.0f, text);
     EXPECT_STREQ(text, "Huge!");
-    e.long2string(5, text);
-    EXPECT_STREQ(text, "      5");
-    e.long2string(-123456789, text);
-    EXPECT_STREQ(text, "-1234567");
-    e.long2string(99999999, text);
-    EXPECT_STREQ(text, "99999999");
-    e.long2string(std::numeric_limits<std::int32_t>::min(), text);
-    EXPECT_STREQ(text, "-2147483");
+    e.Hz2string(0.0f, text);
+    EXPECT_STREQ(text, "0.000000");
+
+    const std::pair<std::int32_t, const char*> integers[] = {
+        {100000000, "Huge!"},
+        {5, "      5"},
+        {-123456789, "-1234567"},
+        {99999999, "99999999"},
+        {std::numeric_limits<std::int32_t>::min(), "-2147483"}};
+    for (const auto& c : integers) {
+        e.long2string(c.first, text);
+        EXPECT_STREQ(text, c.second) << c.first;
+    }
 }
 
-TEST_F(Fixture, HostCallbackMayReenterThePlugin) {
+TEST_F(Core, HostCallbackMayReenterThePlugin) {
     // Hosts read the parameter back from their automation handler, and poll the program.
     float seen = -1.0f;
     std::intptr_t program = -1;
@@ -336,3 +287,5 @@ TEST_F(Fixture, HostCallbackMayReenterThePlugin) {
     EXPECT_FLOAT_EQ(seen, 0.625f);
     EXPECT_EQ(program, 3);
 }
+
+} // namespace

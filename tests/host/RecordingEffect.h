@@ -1,10 +1,13 @@
 // An effect that notes which virtual operation the dispatcher reached and with what arguments.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "TestHost.h"
 #include "editor/AEffEditor.h"
 #include "host/AudioEffectX.h"
 
@@ -152,4 +155,60 @@ private:
         std::snprintf(t, 32, "%s%d", what, i);
     }
     int* destroyed;
+};
+
+// One dispatcher call and what it should reach: the operation noted ("" for none), its noted
+// arguments, and whether the call's ptr arrived.
+struct Route {
+    std::int32_t op, index;
+    std::intptr_t value;
+    float opt;
+    std::intptr_t result;
+    const char* reached = "";
+    std::intptr_t a = 0, b = 0;
+    bool flag = false, passesPtr = false;
+};
+
+inline void expectRoute(const Route& r, std::intptr_t result, const LastCall& last,
+                        const void* ptr) {
+    SCOPED_TRACE(testing::Message() << "opcode " << r.op << " index " << r.index);
+    EXPECT_EQ(result, r.result);
+    EXPECT_EQ(last.op, r.reached);
+    EXPECT_EQ(last.a, r.a);
+    EXPECT_EQ(last.b, r.b);
+    EXPECT_EQ(last.flag, r.flag);
+    EXPECT_FLOAT_EQ(last.f, r.opt);
+    EXPECT_EQ(last.p, r.passesPtr ? ptr : nullptr);
+}
+
+// A RecordingEffect made through the test host; closed at the end unless the test closed it.
+struct RecordingFixture : ::testing::Test {
+    TestHost host;
+    int destroyed = 0;
+    int editorsDestroyed = 0;
+    RecordingEffect* effect = nullptr;
+    AEffect* record = nullptr;
+
+    void SetUp() override {
+        record = host.instantiateWith([this](audioMasterCallback cb) {
+            effect = new RecordingEffect(cb, &destroyed);
+            return effect->getAeffect();
+        });
+    }
+    void TearDown() override {
+        if (destroyed == 0)
+            host.close(record);
+    }
+    std::intptr_t dispatch(std::int32_t op, std::int32_t index = 0, std::intptr_t value = 0,
+                           void* ptr = nullptr, float opt = 0.0f) {
+        return TestHost::dispatch(record, op, index, value, ptr, opt);
+    }
+    // Runs each route with ptr and checks where it arrived.
+    void expectRoutes(std::initializer_list<Route> routes, void* ptr) {
+        for (const Route& r : routes) {
+            effect->last = {};
+            const std::intptr_t result = dispatch(r.op, r.index, r.value, ptr, r.opt);
+            expectRoute(r, result, effect->last, ptr);
+        }
+    }
 };
