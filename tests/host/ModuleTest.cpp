@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 #include <set>
 #include <string>
 
@@ -12,37 +11,22 @@
 
 namespace {
 
-const char* const kEntryNames[] = {"VSTPluginMain", "main", "main_macho"};
-
-std::set<std::string> exportedNames(const std::string& path) {
-    std::set<std::string> names;
-    const std::string command = "nm -D --defined-only '" + path + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return names;
-    char line[512];
-    while (std::fgets(line, sizeof(line), pipe)) {
-        char address[64], type[8], name[400];
-        if (std::sscanf(line, "%63s %7s %399s", address, type, name) == 3)
-            names.insert(name);
-    }
-    pclose(pipe);
-    return names;
-}
-
-} // namespace
-
 TEST(Module, ExportsOnlyTheEntryNamesAndTables) {
-    const std::set<std::string> expected = {"main_macho", "VSTPluginMain", "main",
-                                            "oome",       "hostCanDos",    "plugCanDos"};
-    EXPECT_EQ(exportedNames(STAMMERIX_MODULE_PATH), expected);
+    std::set<std::string> names;
+    FILE* pipe = popen("nm -D --defined-only '" STAMMERIX_MODULE_PATH "'", "r");
+    ASSERT_NE(pipe, nullptr);
+    char address[64], type[8], name[400];
+    while (std::fscanf(pipe, "%63s %7s %399s", address, type, name) == 3)
+        names.insert(name);
+    pclose(pipe);
+    EXPECT_EQ(names, (std::set<std::string>{"main_macho", "VSTPluginMain", "main", "oome",
+                                            "hostCanDos", "plugCanDos"}));
 
     PluginModule module(STAMMERIX_MODULE_PATH);
     ASSERT_TRUE(module.isLoaded()) << module.error();
     auto* host = static_cast<const char* const*>(module.symbol("hostCanDos"));
     auto* plug = static_cast<const char* const*>(module.symbol("plugCanDos"));
-    ASSERT_NE(host, nullptr);
-    ASSERT_NE(plug, nullptr);
+    ASSERT_TRUE(host && plug);
     EXPECT_STREQ(host[0], "sendVstEvents");
     EXPECT_STREQ(host[16], "startStopProcess");
     EXPECT_STREQ(plug[13], "1in1out");
@@ -50,15 +34,14 @@ TEST(Module, ExportsOnlyTheEntryNamesAndTables) {
     auto* oome = static_cast<bool*>(module.symbol("oome"));
     ASSERT_NE(oome, nullptr);
     EXPECT_FALSE(*oome);
-    // All three names are the same function.
-    EXPECT_EQ(module.symbol("main"), module.symbol("main_macho"));
+    EXPECT_EQ(module.symbol("main"), module.symbol("main_macho")); // one function, three names
     EXPECT_EQ(module.symbol("AudioEffect"), nullptr);
 }
 
 TEST(Module, EveryEntryNameMakesAWorkingInstance) {
     PluginModule module(STAMMERIX_MODULE_PATH);
     ASSERT_TRUE(module.isLoaded()) << module.error();
-    for (const char* name : kEntryNames) {
+    for (const char* name : {"VSTPluginMain", "main", "main_macho"}) {
         SCOPED_TRACE(name);
         TestHost host;
         AEffect* effect = host.instantiate(module.entry(name));
@@ -91,17 +74,14 @@ TEST(Module, RefusesHostsThatDoNotSpeakTheInterface) {
     PluginModule module(STAMMERIX_MODULE_PATH);
     ASSERT_TRUE(module.isLoaded()) << module.error();
     PluginEntryFn entry = module.entry("VSTPluginMain");
-    ASSERT_NE(entry, nullptr);
-
+    auto* oome = static_cast<bool*>(module.symbol("oome"));
+    ASSERT_TRUE(entry && oome);
     TestHost host;
     host.version = 0;
     EXPECT_EQ(host.instantiate(entry), nullptr);
-    ASSERT_EQ(host.calls().size(), 1u); // the version query, and nothing was built
+    EXPECT_EQ(host.calls().size(), 1u); // the version query, and nothing was built
     EXPECT_EQ(entry(nullptr), nullptr);
-
     // The out-of-memory flag makes the entry discard the instance it built.
-    auto* oome = static_cast<bool*>(module.symbol("oome"));
-    ASSERT_NE(oome, nullptr);
     host.version = 2400;
     *oome = true;
     EXPECT_EQ(host.instantiate(entry), nullptr);
@@ -117,21 +97,15 @@ TEST(Module, SurvivesEveryOpcodeWithAndWithoutBuffers) {
     TestHost host;
     AEffect* effect = host.instantiate(module.entry("VSTPluginMain"));
     ASSERT_NE(effect, nullptr);
-    for (int pass = 0; pass < 2; ++pass) {
+    for (bool withBuffer : {false, true}) {
         for (int op = -1; op <= 77; ++op) {
             if (op == effClose || op == effEditOpen || op == effSetChunk ||
                 op == effSetSpeakerArrangement || op == effGetSpeakerArrangement)
-                continue; // these take records a host must really supply
-            alignas(16) char buffer[1024] = {};
+                continue;                       // these take records a host must really supply
+            alignas(16) char buffer[1024] = {}; // an empty event list, among others
             ERect* rect = nullptr;
-            void* ptr = pass == 0 ? nullptr
-                                  : (op == effEditGetRect ? static_cast<void*>(&rect)
-                                                          : static_cast<void*>(buffer));
-            if (pass == 1 && op == effProcessEvents) {
-                auto* events = reinterpret_cast<VstEvents*>(buffer);
-                events->numEvents = 0;
-            }
-            TestHost::dispatch(effect, op, 0, 0, ptr, 0.0f);
+            void* ptr = op == effEditGetRect ? static_cast<void*>(&rect) : buffer;
+            TestHost::dispatch(effect, op, 0, 0, withBuffer ? ptr : nullptr, 0.0f);
         }
     }
     EXPECT_EQ(host.close(effect), 1);
@@ -144,14 +118,12 @@ TEST(Module, LoadsAndUnloadsManyTimesInOneProcess) {
         TestHost hostA, hostB;
         AEffect* a = hostA.instantiate(module.entry("main"));
         AEffect* b = hostB.instantiate(module.entry("VSTPluginMain"));
-        ASSERT_NE(a, nullptr);
-        ASSERT_NE(b, nullptr);
-        EXPECT_NE(a, b);
-        TestHost::dispatch(a, effOpen);
-        TestHost::dispatch(b, effOpen);
+        ASSERT_TRUE(a && b && a != b);
         AudioBlock block(64);
-        TestHost::processReplacing(a, block.inputs(), block.outputs(), 64);
-        TestHost::processReplacing(b, block.inputs(), block.outputs(), 64);
+        for (AEffect* e : {a, b}) {
+            TestHost::dispatch(e, effOpen);
+            TestHost::processReplacing(e, block.inputs(), block.outputs(), 64);
+        }
         // Close in either order.
         if (round % 2) {
             hostA.close(a);
@@ -162,3 +134,5 @@ TEST(Module, LoadsAndUnloadsManyTimesInOneProcess) {
         }
     }
 }
+
+} // namespace
