@@ -70,15 +70,10 @@ public:
     float vu = 0.0f;
     bool keys = false;
     LastCall last;
-    int parameterSets = 0;
     float params[2] = {0.0f, 0.0f};
 
-    void process(float**, float**, std::int32_t n) override { note("process", n); }
-    void processReplacing(float**, float**, std::int32_t n) override {
-        note("processReplacing", n);
-    }
+    void process(float**, float**, std::int32_t) override {}
     void setParameter(std::int32_t i, float v) override {
-        ++parameterSets;
         if (i >= 0 && i < 2)
             params[i] = v;
         note("setParameter", i, 0, nullptr, v);
@@ -144,8 +139,6 @@ public:
         return note("setPanLaw", t, 0, nullptr, v), true;
     }
 
-    using AudioEffect::callHost;
-
 private:
     void note(const char* op, std::intptr_t a = 0, std::intptr_t b = 0, const void* p = nullptr,
               float f = 0.0f, bool flag = false) {
@@ -168,18 +161,6 @@ struct Route {
     std::intptr_t a = 0, b = 0;
     bool flag = false, passesPtr = false;
 };
-
-inline void expectRoute(const Route& r, std::intptr_t result, const LastCall& last,
-                        const void* ptr) {
-    SCOPED_TRACE(testing::Message() << "opcode " << r.op << " index " << r.index);
-    EXPECT_EQ(result, r.result);
-    EXPECT_EQ(last.op, r.reached);
-    EXPECT_EQ(last.a, r.a);
-    EXPECT_EQ(last.b, r.b);
-    EXPECT_EQ(last.flag, r.flag);
-    EXPECT_FLOAT_EQ(last.f, r.opt);
-    EXPECT_EQ(last.p, r.passesPtr ? ptr : nullptr);
-}
 
 // A RecordingEffect made through the test host; closed at the end unless the test closed it.
 struct RecordingFixture : ::testing::Test {
@@ -207,8 +188,13 @@ struct RecordingFixture : ::testing::Test {
     void expectRoutes(std::initializer_list<Route> routes, void* ptr) {
         for (const Route& r : routes) {
             effect->last = {};
-            const std::intptr_t result = dispatch(r.op, r.index, r.value, ptr, r.opt);
-            expectRoute(r, result, effect->last, ptr);
+            SCOPED_TRACE(testing::Message() << "opcode " << r.op << " index " << r.index);
+            EXPECT_EQ(dispatch(r.op, r.index, r.value, ptr, r.opt), r.result);
+            const LastCall& last = effect->last;
+            EXPECT_EQ(last.op, r.reached);
+            EXPECT_TRUE(last.a == r.a && last.b == r.b && last.flag == r.flag);
+            EXPECT_FLOAT_EQ(last.f, r.opt);
+            EXPECT_EQ(last.p, r.passesPtr ? ptr : nullptr);
         }
     }
 };
