@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "MidiEventList.h"
 #include "effect/FakeHost.h"
 #include "effect/Stammerix.h"
 
@@ -47,21 +48,10 @@ TEST(Threads, AutomationAndMidiWhileProcessing) {
     });
 
     std::thread midi([&] {
-        VstMidiEvent note{};
-        note.type = kVstMidiType;
-        struct {
-            std::int32_t numEvents;
-            std::intptr_t reserved;
-            VstEvent* events[2];
-        } list{1, 0, {reinterpret_cast<VstEvent*>(&note), nullptr}};
-        int key = 60;
-        while (running) {
-            note.midiData[0] = 0x90;
-            note.midiData[1] = static_cast<unsigned char>(key++ % 128);
-            note.midiData[2] = 100;
-            fx.processEvents(reinterpret_cast<VstEvents*>(&list));
-            note.midiData[0] = 0x80;
-            fx.processEvents(reinterpret_cast<VstEvents*>(&list));
+        for (int key = 60; running; ++key) {
+            MidiEventList list;
+            list.noteOn(key % 128).noteOff(key % 128);
+            fx.processEvents(list.get());
         }
     });
 
