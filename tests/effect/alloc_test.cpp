@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "EffectHost.h"
 #include "MidiEventList.h"
 #include "editor/AEffEditor.h"
-#include "effect/FakeHost.h"
 #include "effect/Stammerix.h"
 #include "platform/HeadlessWindowFactory.h"
 
@@ -115,8 +115,9 @@ TEST(RealTime, TheCounterSeesAllocations) {
 }
 
 TEST(RealTime, ProcessingAndMidiAllocateNothing) {
-    FakeHost host;
-    Stammerix fx(&FakeHost::callback);
+    TestHost host;
+    std::unique_ptr<Stammerix> owner(createStammerix(host));
+    Stammerix& fx = *owner;
     const std::int32_t kMaxFrames = 8192;
     std::vector<float> inL(kMaxFrames, 0.25f), inR(kMaxFrames, -0.25f);
     std::vector<float> outL(kMaxFrames), outR(kMaxFrames);
@@ -141,9 +142,9 @@ TEST(RealTime, ProcessingAndMidiAllocateNothing) {
             fx.setParameter(0, 1.0f);
             for (std::int32_t frames : sizes) {
                 fx.processReplacing(in, out, frames);
-                host.advance(frames);
+                advance(host.timeInfo, frames);
                 fx.process(in, out, frames);
-                host.advance(frames);
+                advance(host.timeInfo, frames);
             }
             fx.processEvents(batch[type]);
             fx.processReplacing(in, out, 512);
@@ -157,14 +158,15 @@ TEST(RealTime, ProcessingAndMidiAllocateNothing) {
         fx.processReplacing(in, out, -1);
     }
     EXPECT_EQ(allocations.load(), 0);
-    EXPECT_GT(host.count(audioMasterGetTime), 100u);
-    EXPECT_GT(host.count(audioMasterAutomate), 10u);
+    EXPECT_GT(host.count(audioMasterGetTime), 100);
+    EXPECT_GT(host.count(audioMasterAutomate), 10);
 }
 
 TEST(RealTime, RefreshingAnOpenEditorAllocatesNothing) {
     ScopedHeadlessPlatform platform;
-    FakeHost host;
-    Stammerix fx(&FakeHost::callback);
+    TestHost host;
+    std::unique_ptr<Stammerix> owner(createStammerix(host));
+    Stammerix& fx = *owner;
     AEffEditor* editor = fx.getEditor();
     ASSERT_NE(editor, nullptr);
     ASSERT_EQ(editor->open(reinterpret_cast<void*>(0x42)), 1);
@@ -181,12 +183,12 @@ TEST(RealTime, RefreshingAnOpenEditorAllocatesNothing) {
         for (int block = 0; block < 200; ++block) {
             fx.setParameter(1, static_cast<float>(block % 8) / 7.0f);
             fx.processReplacing(in, out, 512);
-            host.advance(512);
+            advance(host.timeInfo, 512);
         }
     });
     audio.join();
     EXPECT_EQ(allocations.load(), 0);
-    EXPECT_GT(host.count(audioMasterAutomate), 10u);
+    EXPECT_GT(host.count(audioMasterAutomate), 10);
     editor->idle();
     editor->close();
 }

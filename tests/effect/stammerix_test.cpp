@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "EffectHost.h"
 #include "MidiEventList.h"
-#include "effect/FakeHost.h"
 #include "effect/Stammerix.h"
 
 namespace {
@@ -52,18 +52,21 @@ struct Buffers {
 };
 
 struct Effect : ::testing::Test {
-    FakeHost host;
+    TestHost host;
     std::unique_ptr<Stammerix> fx;
     float gain = 0.0f; // the settled recording gain, after settleGain()
 
-    void make() { fx.reset(new Stammerix(&FakeHost::callback)); }
-    void SetUp() override { make(); }
+    void make() { fx.reset(createStammerix(host)); }
+    void SetUp() override {
+        host.tempoAtAnswer = 0; // time information only, unless a test says otherwise
+        make();
+    }
 
     // One block at the host's current time; the transport then moves on by the block.
     void block(Buffers& b, bool moveTransport = true) {
         fx->processReplacing(b.in, b.out, static_cast<std::int32_t>(b.inL.size()));
         if (moveTransport)
-            host.advance(static_cast<std::int32_t>(b.inL.size()));
+            advance(host.timeInfo, static_cast<std::int32_t>(b.inL.size()));
     }
     void timing() { fx->process(nullptr, nullptr, 0); }
     void at(double ppq, double barStart = 0.0) {
@@ -95,12 +98,12 @@ struct Effect : ::testing::Test {
     }
     // Sends the list and returns the automation messages it caused, as (index, value) pairs.
     std::vector<std::pair<std::int32_t, float>> play(MidiEventList& list) {
-        host.clear();
+        host.clearCalls();
         EXPECT_EQ(fx->processEvents(list.get()), 1);
         std::vector<std::pair<std::int32_t, float>> out;
-        for (std::size_t i = 0; i < host.numCalls(); ++i)
-            if (host.call(i).opcode == audioMasterAutomate)
-                out.emplace_back(host.call(i).index, host.call(i).opt);
+        for (const HostCall& c : host.calls())
+            if (c.opcode == audioMasterAutomate)
+                out.emplace_back(c.index, c.opt);
         return out;
     }
 };
@@ -129,33 +132,33 @@ TEST_F(Identity, RecordAndCapabilities) {
 }
 
 TEST_F(Identity, ConstructionAsksTheHostOnce) {
-    host.clear();
+    host.clearCalls();
     host.sampleRate = 48000;
-    host.tempoAnswer = 1200000;
-    Stammerix other(&FakeHost::callback);
-    EXPECT_EQ(other.getSampleRate(), 48000.0f);
-    EXPECT_TRUE(other.hostSuppliesTimeInfo());
-    EXPECT_TRUE(other.hostSuppliesTempo());
-    EXPECT_EQ(host.count(audioMasterGetSampleRate), 1u);
-    EXPECT_EQ(host.count(audioMasterCanDo), 1u);
-    EXPECT_EQ(host.count(audioMasterTempoAt), 1u);
-    EXPECT_EQ(host.count(audioMasterAutomate), 0u); // loading the first program sends nothing
-    for (std::size_t i = 0; i < host.numCalls(); ++i) {
-        if (host.call(i).opcode == audioMasterCanDo) {
-            EXPECT_STREQ(host.call(i).text, "sendVstTimeInfo");
+    host.tempoAtAnswer = 1200000;
+    std::unique_ptr<Stammerix> other(createStammerix(host));
+    EXPECT_EQ(other->getSampleRate(), 48000.0f);
+    EXPECT_TRUE(other->hostSuppliesTimeInfo());
+    EXPECT_TRUE(other->hostSuppliesTempo());
+    EXPECT_EQ(host.count(audioMasterGetSampleRate), 1);
+    EXPECT_EQ(host.count(audioMasterCanDo), 1);
+    EXPECT_EQ(host.count(audioMasterTempoAt), 1);
+    EXPECT_EQ(host.count(audioMasterAutomate), 0); // loading the first program sends nothing
+    for (const HostCall& c : host.calls()) {
+        if (c.opcode == audioMasterCanDo) {
+            EXPECT_STREQ(c.text, "sendVstTimeInfo");
         }
-        if (host.call(i).opcode == audioMasterTempoAt) {
-            EXPECT_EQ(host.call(i).value, 0);
+        if (c.opcode == audioMasterTempoAt) {
+            EXPECT_EQ(c.value, 0);
         }
     }
 
-    host.sendsTimeInfo = false;
-    host.tempoAnswer = 0;
+    host.canDoWords.clear();
+    host.tempoAtAnswer = 0;
     host.sampleRate = 0;
-    Stammerix plain(&FakeHost::callback);
-    EXPECT_FALSE(plain.hostSuppliesTimeInfo());
-    EXPECT_FALSE(plain.hostSuppliesTempo());
-    EXPECT_EQ(plain.getSampleRate(), 44100.0f);
+    std::unique_ptr<Stammerix> plain(createStammerix(host));
+    EXPECT_FALSE(plain->hostSuppliesTimeInfo());
+    EXPECT_FALSE(plain->hostSuppliesTempo());
+    EXPECT_EQ(plain->getSampleRate(), 44100.0f);
 
     Stammerix orphan(nullptr); // works without any callback at all
     EXPECT_FALSE(orphan.hostSuppliesTimeInfo());
@@ -172,10 +175,10 @@ TEST_F(Identity, InitialStateAndSuspension) {
     EXPECT_EQ(fx->getLoopLength(), 88200);
     EXPECT_NE(fx->getEditor(), nullptr);
 
-    host.clear();
+    host.clearCalls();
     fx->suspend();
     EXPECT_TRUE(fx->isSuspended());
-    EXPECT_EQ(host.numCalls(), 0u);
+    EXPECT_EQ(host.calls().size(), 0u);
     fx->resume();
     EXPECT_FALSE(fx->isSuspended());
     fx->setBlockSizeAndSampleRate(128, 22050.0f);
@@ -311,9 +314,9 @@ TEST_F(Midi, EveryPitchClassInEveryOctave) {
                  static_cast<unsigned char>(1 + note % 127));
         const auto sent = play(list);
         const std::int32_t type = typeFor[note % 12];
-        EXPECT_EQ(host.count(audioMasterUpdateDisplay), 1u) << note;
+        EXPECT_EQ(host.count(audioMasterUpdateDisplay), 1) << note;
         // The display update comes after the effect took the value.
-        EXPECT_EQ(host.call(host.numCalls() - 1).opcode, audioMasterUpdateDisplay);
+        EXPECT_EQ(host.calls().back().opcode, audioMasterUpdateDisplay);
         if (type < 0) {
             EXPECT_TRUE(sent.empty()) << note;
             EXPECT_FALSE(fx->isRecording());
@@ -359,23 +362,23 @@ TEST_F(Midi, ReleasesAndControllersStopRecording) {
     others.add(0xA0, 60, 10).add(0xC0, 5, 0).add(0xD0, 10, 0).add(0xE0, 0, 64).add(0xF8, 0, 0);
     EXPECT_TRUE(play(others).empty());
     EXPECT_TRUE(fx->isRecording());
-    EXPECT_EQ(host.count(audioMasterUpdateDisplay), 10u);
+    EXPECT_EQ(host.count(audioMasterUpdateDisplay), 10);
 }
 
 TEST_F(Midi, SkipsWhatIsNotMidiOrNotThere) {
     MidiEventList list;
     list.noteOn(69, 1).addNonMidi().addNull().noteOn(64);
     play(list);
-    EXPECT_EQ(host.count(audioMasterUpdateDisplay), 2u);
+    EXPECT_EQ(host.count(audioMasterUpdateDisplay), 2);
     EXPECT_EQ(fx->getRecordingType(), 5); // the non-MIDI note-on was ignored
 
-    host.clear();
+    host.clearCalls();
     EXPECT_EQ(fx->processEvents(nullptr), 1);
     EXPECT_EQ(fx->dispatcher(effProcessEvents, 0, 0, nullptr, 0.0f), 0);
     VstEvents* events = list.get();
     events->numEvents = -5;
     EXPECT_EQ(fx->processEvents(events), 1);
-    EXPECT_EQ(host.numCalls(), 0u);
+    EXPECT_EQ(host.calls().size(), 0u);
     EXPECT_EQ(fx->getRecordingType(), 5);
 }
 
@@ -458,7 +461,7 @@ TEST_F(Timing, UnusableTimingKeepsThePreviousBlock) {
         EXPECT_TRUE(fx->isPlaying()) << spoil.what;
         EXPECT_EQ(fx->getTempo(), 120.0f) << spoil.what;
     }
-    host.answersTimeInfo = false; // a host that answers with no record at all
+    host.provideTimeInfo = false; // a host that answers with no record at all
     timing();
     EXPECT_EQ(fx->getSamplePos(), 33075);
     EXPECT_EQ(fx->getLoopLength(), kBar);
@@ -481,23 +484,23 @@ TEST_F(Timing, TinyBarsGiveAnEmptyLoop) {
 
 TEST_F(Timing, OneTimeRequestPerBlockAndTempoOnlyFromTheTempoSource) {
     Buffers b(512);
-    host.clear();
+    host.clearCalls();
     for (int i = 0; i < 10; ++i)
         block(b);
     fx->process(b.in, b.out, 0);
     fx->process(b.in, b.out, -5);
-    EXPECT_EQ(host.count(audioMasterGetTime), 12u);
-    for (std::size_t i = 0; i < host.numCalls(); ++i)
-        EXPECT_EQ(host.call(i).value, 0xFFFF);
-    EXPECT_EQ(host.numCalls(), 12u); // nothing else, tempoAt included
+    EXPECT_EQ(host.count(audioMasterGetTime), 12);
+    for (const HostCall& c : host.calls())
+        EXPECT_EQ(c.value, 0xFFFF);
+    EXPECT_EQ(host.calls().size(), 12u); // nothing else, tempoAt included
 }
 
 TEST_F(Timing, TempoOnlyHost) {
-    host.sendsTimeInfo = false;
-    host.tempoAnswer = 1200000;
+    host.canDoWords.clear();
+    host.tempoAtAnswer = 1200000;
     make();
     ASSERT_TRUE(fx->hostSuppliesTempo());
-    host.clear();
+    host.clearCalls();
     for (std::int32_t frames : {512, 100, 0}) { // 256 per block whatever its length
         Buffers b(frames);
         block(b);
@@ -505,34 +508,34 @@ TEST_F(Timing, TempoOnlyHost) {
     EXPECT_EQ(fx->getSamplePos(), 768);
     EXPECT_EQ(fx->getLoopLength(), kBar);
     EXPECT_EQ(fx->getTempo(), 120.0f);
-    EXPECT_EQ(host.count(audioMasterGetTime), 3u);
-    EXPECT_EQ(host.count(audioMasterTempoAt), 3u);
-    for (std::size_t i = 0; i < host.numCalls(); ++i)
-        if (host.call(i).opcode == audioMasterTempoAt) {
-            EXPECT_EQ(host.call(i).value, 1);
+    EXPECT_EQ(host.count(audioMasterGetTime), 3);
+    EXPECT_EQ(host.count(audioMasterTempoAt), 3);
+    for (const HostCall& c : host.calls())
+        if (c.opcode == audioMasterTempoAt) {
+            EXPECT_EQ(c.value, 1);
         }
 
     // A tempo answer of 0 or below keeps the timing.
     for (std::int32_t bad : {0, -1200000, kIntMin}) {
-        host.tempoAnswer = bad;
+        host.tempoAtAnswer = bad;
         timing();
         EXPECT_EQ(fx->getSamplePos(), 768);
         EXPECT_EQ(fx->getLoopLength(), kBar);
         EXPECT_EQ(fx->getTempo(), 120.0f);
     }
     // Slow tempi are held to the buffer; the position wraps past a short loop.
-    host.tempoAnswer = 1;
+    host.tempoAtAnswer = 1;
     timing();
     EXPECT_EQ(fx->getLoopLength(), kCapacity);
-    host.tempoAnswer = kIntMax;
+    host.tempoAtAnswer = kIntMax;
     timing();
     EXPECT_EQ(fx->getLoopLength(), 49); // 2646000 / 214748.36 x 4
     EXPECT_EQ(fx->getSamplePos(), 0);
 
     // A host that says it gives time information but answers null uses the tempo.
-    host.sendsTimeInfo = true;
-    host.answersTimeInfo = false;
-    host.tempoAnswer = 1200000;
+    host.canDoWords = {"sendVstTimeInfo"};
+    host.provideTimeInfo = false;
+    host.tempoAtAnswer = 1200000;
     make();
     timing();
     EXPECT_EQ(fx->getSamplePos(), 256);
@@ -670,12 +673,12 @@ TEST_F(Audio, HalfSuppliedAndEmptyBuffers) {
 
     // No frames or a negative count: only the timing runs.
     b.outL.assign(1000, 7.0f);
-    host.clear();
+    host.clearCalls();
     const std::int32_t counted = fx->getFrameCount();
     fx->processReplacing(b.in, b.out, 0);
     fx->processReplacing(b.in, b.out, -64);
     fx->process(b.in, b.out, kIntMin);
-    EXPECT_EQ(host.count(audioMasterGetTime), 3u);
+    EXPECT_EQ(host.count(audioMasterGetTime), 3);
     EXPECT_EQ(b.outL[0], 7.0f);
     EXPECT_EQ(fx->getFrameCount(), counted);
 }

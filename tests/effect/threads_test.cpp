@@ -4,19 +4,21 @@
 
 #include <atomic>
 #include <cmath>
+#include <memory>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "EffectHost.h"
 #include "MidiEventList.h"
-#include "effect/FakeHost.h"
 #include "effect/Stammerix.h"
 
 namespace {
 
 TEST(Threads, AutomationAndMidiWhileProcessing) {
-    FakeHost host;
-    Stammerix fx(&FakeHost::callback);
+    TestHost host;
+    std::unique_ptr<Stammerix> owner(createStammerix(host));
+    Stammerix& fx = *owner;
     std::atomic<bool> running{true};
     std::atomic<int> blocks{0};
 
@@ -26,7 +28,7 @@ TEST(Threads, AutomationAndMidiWhileProcessing) {
         float* out[2] = {outL.data(), outR.data()};
         for (int block = 0; block < 3000; ++block) {
             fx.processReplacing(in, out, 256);
-            host.advance(256);
+            advance(host.timeInfo, 256);
             ++blocks;
             for (int i = 0; i < 256; ++i)
                 ASSERT_TRUE(std::isfinite(outL[i]) && std::isfinite(outR[i]));
