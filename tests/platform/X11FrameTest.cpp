@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <chrono>
-#include <dirent.h>
 #include <functional>
 #include <sys/socket.h>
 #include <thread>
@@ -26,12 +24,6 @@
 #include "platform/X11Window.h"
 
 namespace {
-int hostErrors = 0;
-int countError(Display*, XErrorEvent*) {
-    ++hostErrors;
-    return 0;
-}
-
 // An editor that idles the way the editor base does: a short wait for events, then the
 // frame's idle.
 class X11Editor : public CEditorInterface {
@@ -61,32 +53,15 @@ public:
     }
 };
 
-int openFileDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
-}
-
 class X11Fixture : public ::testing::Test {
 protected:
     void SetUp() override {
         host = openTestDisplay();
         ASSERT_NE(host, nullptr) << "no display: run the tests under xvfb-run";
-        previousHandler = XSetErrorHandler(countError);
-        hostErrors = 0;
+        previousHandler = XSetErrorHandler(countHostError);
+        hostErrors() = 0;
         trappedBefore = X11Window::trappedErrors();
-        parent = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 300, 200, 0, 0, 0);
-        XSelectInput(host, parent, StructureNotifyMask);
-        XMapWindow(host, parent);
-        XEvent event;
-        do
-            XNextEvent(host, &event);
-        while (event.type != MapNotify);
-        XSync(host, False);
+        parent = mapTestWindow(host, 0, 0, 300, 200);
     }
     void TearDown() override {
         if (!host)
@@ -94,13 +69,11 @@ protected:
         if (parentAlive)
             XDestroyWindow(host, parent);
         XSync(host, False);
-        EXPECT_EQ(hostErrors, 0);
+        EXPECT_EQ(hostErrors().load(), 0);
         XSetErrorHandler(previousHandler);
         XCloseDisplay(host);
     }
-    void* hostWindow() const {
-        return reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent));
-    }
+    void* hostWindow() const { return windowHandle(parent); }
 
     // Pumps the frame until done() or the time-out; true when done() held.
     bool pumpUntil(CFrame* frame, const std::function<bool()>& done, int timeoutMs = 5000) {
@@ -113,14 +86,8 @@ protected:
         }
         return true;
     }
-
     std::uint32_t pixelOf(unsigned long window, int x, int y) {
-        XImage* image = XGetImage(host, window, x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image)
-            return 0xdeadbeef;
-        const unsigned long p = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return static_cast<std::uint32_t>(p & 0xffffff);
+        return screenPixel(host, window, x, y);
     }
 
     Display* host = nullptr;
@@ -382,74 +349,53 @@ TEST_F(X11Fixture, AStaleHostWindowIsAFailedControlNotAnExit) {
     delete frame;
 }
 
-TEST_F(X11Fixture, TrackingEndsWhenTheHostDestroysItsWindow) {
-    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
-    Listener listener;
-    CPoint offset(0, 0);
-    CBitmap* strip = makeStrip(*frame);
-    frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
-    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+// A held button's tracking loop ends when the host destroys its window or the connection
+// breaks, instead of spinning for ever; afterwards idle and teardown stay quiet.
+TEST_F(X11Fixture, TrackingEndsWhenTheWindowOrTheConnectionGoes) {
+    for (const bool breakConnection : {false, true}) {
+        SCOPED_TRACE(breakConnection ? "connection breaks" : "host destroys its window");
+        if (!parentAlive)
+            parent = mapTestWindow(host, 0, 0, 300, 200);
+        parentAlive = true;
+        auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+        auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
+        ASSERT_NE(window, nullptr);
+        Listener listener;
+        CPoint offset(0, 0);
+        CBitmap* strip = makeStrip(*frame);
+        frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
+        ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
 
-    unsigned int heldAtFirstReport = 0;
-    listener.onFirst = [&] {
-        Window r, c;
-        int rx, ry, wx, wy;
-        XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
-        XDestroyWindow(host, parent);
+        unsigned int heldAtFirstReport = 0;
+        listener.onFirst = [&] {
+            Window r, c;
+            int rx, ry, wx, wy;
+            XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
+            if (breakConnection) {
+                shutdown(ConnectionNumber(window->display()), SHUT_RDWR);
+            } else {
+                XDestroyWindow(host, parent);
+                XSync(host, False);
+                parentAlive = false;
+            }
+        };
+        XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
+        XTestFakeButtonEvent(host, 1, True, 0); // held: only the loss stops the gesture
+        XFlush(host);
+        alarm(60); // a gesture that never ends kills the test instead of hanging it
+        const bool ended = pumpUntil(frame, [&] { return listener.values.size() >= 2; });
+        alarm(0);
+        XTestFakeButtonEvent(host, 1, False, 0);
         XSync(host, False);
-        parentAlive = false;
-    };
-    XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
-    XTestFakeButtonEvent(host, 1, True, 0); // held: only the window's end stops the gesture
-    XFlush(host);
-    alarm(60); // a gesture that never ends kills the test instead of hanging it
-    const bool ended = pumpUntil(frame, [&] { return listener.values.size() >= 2; });
-    alarm(0);
-    XTestFakeButtonEvent(host, 1, False, 0);
-    XSync(host, False);
-    ASSERT_TRUE(ended);
-    EXPECT_TRUE(heldAtFirstReport & Button1Mask); // so the press was tracked
-    EXPECT_EQ(listener.values.back(), 0.0f);
-    EXPECT_FALSE(frame->getPlatformWindow()->isAlive());
-    frame->idle();
-    delete frame; // destroying a window that is gone already must not reach the host
-    strip->forget();
-}
-
-TEST_F(X11Fixture, TrackingEndsWhenTheConnectionBreaks) {
-    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
-    auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
-    ASSERT_NE(window, nullptr);
-    Listener listener;
-    CPoint offset(0, 0);
-    CBitmap* strip = makeStrip(*frame);
-    frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
-    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
-
-    unsigned int heldAtFirstReport = 0;
-    listener.onFirst = [&] {
-        Window r, c;
-        int rx, ry, wx, wy;
-        XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
-        shutdown(ConnectionNumber(window->display()), SHUT_RDWR);
-    };
-    XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
-    XTestFakeButtonEvent(host, 1, True, 0);
-    XFlush(host);
-    alarm(60);
-    const bool ended = pumpUntil(frame, [&] { return listener.values.size() >= 2; });
-    alarm(0);
-    XTestFakeButtonEvent(host, 1, False, 0);
-    XSync(host, False);
-    ASSERT_TRUE(ended);
-    EXPECT_TRUE(heldAtFirstReport & Button1Mask);
-    EXPECT_EQ(listener.values.back(), 0.0f);
-    EXPECT_FALSE(window->isAlive());
-    frame->setDirty(true);
-    frame->idle();
-    delete frame;
-    strip->forget();
-
+        ASSERT_TRUE(ended);
+        EXPECT_TRUE(heldAtFirstReport & Button1Mask); // so the press was tracked
+        EXPECT_EQ(listener.values.back(), 0.0f);
+        EXPECT_FALSE(window->isAlive());
+        frame->setDirty(true);
+        frame->idle();
+        delete frame; // tearing down what is gone already must not reach the host
+        strip->forget();
+    }
     // The next frame opens a fresh connection and works.
     auto* again = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
     ASSERT_NE(again->getPlatformWindow(), nullptr);
