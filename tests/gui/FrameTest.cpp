@@ -132,7 +132,7 @@ TEST_F(FrameFixture, ModalViewTakesAllClicksAndOnlyOneIsAllowed) {
     EXPECT_EQ(below->clicks.size(), 0u);
     EXPECT_EQ(modal->clicks.size(), 1u);
     EXPECT_TRUE(frame->onWheel(context, CPoint(1, 1), 2.0f));
-    EXPECT_EQ(modal->wheel, 2.0f);
+    EXPECT_EQ(modal->wheel, std::vector<float>{2.0f});
     EXPECT_FALSE(frame->advanceNextFocusView(nullptr));
 
     // Cleared without forgetting: the view lives on with its creator's reference.
@@ -298,8 +298,8 @@ TEST_F(FrameFixture, PlatformEventsReachTheViews) {
     window->processEvents(0);
     ASSERT_EQ(view->clicks.size(), 1u);
     EXPECT_EQ(view->clicks[0], CPoint(20, 30));
-    EXPECT_EQ(view->lastButtons, kMouseRight | kModShift);
-    EXPECT_EQ(view->wheel, -1.0f);
+    EXPECT_EQ(view->clickButtons[0], kMouseRight | kModShift);
+    EXPECT_EQ(view->wheel, std::vector<float>{-1.0f});
 
     // Events are pumped from the idle path.
     window->postMouse(12, 12, kMouseLeft);

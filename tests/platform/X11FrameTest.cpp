@@ -19,6 +19,7 @@
 #include "gui/CEditorInterface.h"
 #include "gui/CFrame.h"
 #include "gui/CKickButton.h"
+#include "gui/GuiTestSupport.h"
 #include "platform/Clock.h"
 #include "platform/PixelImage.h"
 #include "platform/X11Window.h"
@@ -26,10 +27,8 @@
 namespace {
 // An editor that idles the way the editor base does: a short wait for events, then the
 // frame's idle.
-class X11Editor : public CEditorInterface {
+class X11Editor : public FakeEditor {
 public:
-    CFrame* frame = nullptr;
-    std::vector<std::string> edits;
     std::uint32_t getTicks() override { return Clock::milliseconds(); }
     void doIdleStuff() override {
         if (frame) {
@@ -37,21 +36,15 @@ public:
             frame->idle();
         }
     }
-    void beginEdit(std::int32_t i) override { edits.push_back("begin " + std::to_string(i)); }
-    void endEdit(std::int32_t i) override { edits.push_back("end " + std::to_string(i)); }
-    std::int32_t getEditorKnobMode() override { return 0; }
 };
 
-class Listener : public CControlListener {
-public:
-    std::vector<float> values;
-    std::function<void()> onFirst;
-    void valueChanged(CDrawContext*, CControl* control) override {
-        values.push_back(control->getValue());
-        if (values.size() == 1 && onFirst)
-            onFirst();
-    }
-};
+// Runs action when the listener hears the first value of a gesture.
+void onFirstValue(RecordingListener& listener, std::function<void()> action) {
+    listener.onValue = [&listener, action](CControl*) {
+        if (listener.values.size() == 1)
+            action();
+    };
+}
 
 class X11Fixture : public ::testing::Test {
 protected:
@@ -97,30 +90,6 @@ protected:
     std::int32_t trappedBefore = 0;
 };
 
-// A view that records clicks, wheel steps and draws.
-class RecordingView : public CView {
-public:
-    explicit RecordingView(const CRect& r) : CView(r) {}
-    void draw(CDrawContext* context) override {
-        ++draws;
-        context->getClipRect(lastClip);
-        CView::draw(context);
-    }
-    void mouse(CDrawContext*, CPoint& where, std::int32_t buttons) override {
-        clicks.push_back(buttons);
-        lastWhere = where;
-    }
-    bool onWheel(CDrawContext*, const CPoint&, float distance) override {
-        wheel.push_back(distance);
-        return true;
-    }
-    int draws = 0;
-    CRect lastClip;
-    std::vector<std::int32_t> clicks;
-    CPoint lastWhere;
-    std::vector<float> wheel;
-};
-
 // A kick button strip: released image green, pressed image blue, 24 x 40 each.
 CBitmap* makeStrip(CFrame& frame) {
     auto* strip = new CBitmap(frame, 24, 80);
@@ -149,7 +118,7 @@ TEST_F(X11Fixture, ExposePaintsAndASyntheticClickReachesTheListener) {
     auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
     frame->setBackgroundColor(kRedCColor);
     CBitmap* strip = makeStrip(*frame);
-    Listener listener;
+    RecordingListener listener;
     CPoint offset(0, 0);
     auto* button = new CKickButton(CRect(40, 30, 64, 70), &listener, 83, strip, offset);
     frame->addView(button);
@@ -163,12 +132,12 @@ TEST_F(X11Fixture, ExposePaintsAndASyntheticClickReachesTheListener) {
 
     // Press on the button; the server releases it 300 ms later.
     std::uint32_t pressedPixel = 0;
-    listener.onFirst = [&] {
+    onFirstValue(listener, [&] {
         // The idle work inside the tracking loop shows the pressed image.
         pumpUntil(
             frame, [&] { return !button->isDirty(); }, 1000);
         pressedPixel = pixelOf(window->window(), 50, 50);
-    };
+    });
     int nonEvent = 0;
     ASSERT_TRUE(XTestQueryExtension(host, &nonEvent, &nonEvent, &nonEvent, &nonEvent));
     XTestFakeMotionEvent(host, DefaultScreen(host), 50, 50, 0);
@@ -194,7 +163,7 @@ TEST_F(X11Fixture, ConsecutiveExposesAreMergedIntoOneDraw) {
     auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
     auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
     ASSERT_NE(window, nullptr);
-    auto* view = new RecordingView(CRect(0, 0, 100, 80));
+    auto* view = new CountingView(CRect(0, 0, 100, 80));
     frame->addView(view);
     ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
     frame->runEventLoop(50);
@@ -217,13 +186,13 @@ TEST_F(X11Fixture, ConsecutiveExposesAreMergedIntoOneDraw) {
     ASSERT_TRUE(pumpUntil(frame, [&] { return view->draws > before; }));
     frame->runEventLoop(50);
     EXPECT_EQ(view->draws, before + 1);
-    EXPECT_EQ(view->lastClip, CRect(10, 10, 35, 45));
+    EXPECT_EQ(view->clips.back(), CRect(10, 10, 35, 45));
     delete frame;
 }
 
 TEST_F(X11Fixture, ButtonsModifiersAndWheelThroughTheServer) {
     auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
-    auto* view = new RecordingView(CRect(0, 0, 100, 80));
+    auto* view = new CountingView(CRect(0, 0, 100, 80));
     frame->addView(view);
     ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
 
@@ -238,12 +207,12 @@ TEST_F(X11Fixture, ButtonsModifiersAndWheelThroughTheServer) {
     XTestFakeButtonEvent(host, 3, False, 0);
     XTestFakeKeyEvent(host, shift, False, 0);
     XSync(host, False);
-    ASSERT_TRUE(
-        pumpUntil(frame, [&] { return view->clicks.size() >= 3 && view->wheel.size() >= 2; }));
+    ASSERT_TRUE(pumpUntil(
+        frame, [&] { return view->clickButtons.size() >= 3 && view->wheel.size() >= 2; }));
     frame->runEventLoop(50);
-    EXPECT_EQ(view->clicks,
+    EXPECT_EQ(view->clickButtons,
               (std::vector<std::int32_t>{kMouseRight, kMouseMiddle, kMouseRight | kModShift}));
-    EXPECT_EQ(view->lastWhere, CPoint(30, 20));
+    EXPECT_EQ(view->clicks.back(), CPoint(30, 20));
     EXPECT_EQ(view->wheel, (std::vector<float>{1.0f, -1.0f})); // horizontal steps ignored
     delete frame;
 }
@@ -318,7 +287,7 @@ TEST_F(X11Fixture, PositionAndSizeMoveTheWindow) {
 
 TEST_F(X11Fixture, CollapsedHostWindowStopsIdleRedraws) {
     auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
-    Listener listener;
+    RecordingListener listener;
     CPoint offset(0, 0);
     CBitmap* strip = makeStrip(*frame);
     auto* button = new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset);
@@ -360,14 +329,14 @@ TEST_F(X11Fixture, TrackingEndsWhenTheWindowOrTheConnectionGoes) {
         auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
         auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
         ASSERT_NE(window, nullptr);
-        Listener listener;
+        RecordingListener listener;
         CPoint offset(0, 0);
         CBitmap* strip = makeStrip(*frame);
         frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
         ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
 
         unsigned int heldAtFirstReport = 0;
-        listener.onFirst = [&] {
+        onFirstValue(listener, [&] {
             Window r, c;
             int rx, ry, wx, wy;
             XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
@@ -378,7 +347,7 @@ TEST_F(X11Fixture, TrackingEndsWhenTheWindowOrTheConnectionGoes) {
                 XSync(host, False);
                 parentAlive = false;
             }
-        };
+        });
         XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
         XTestFakeButtonEvent(host, 1, True, 0); // held: only the loss stops the gesture
         XFlush(host);
