@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "gui/ImageFiles.h"
 #include "platform/ImageDecoder.h"
 #include "platform/PixelImage.h"
 
@@ -70,21 +71,15 @@ bool isLit(Pixel p) {
 class Artwork : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/stammerix-art-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = temp.path;
+        ASSERT_FALSE(dir.empty());
         ASSERT_EQ(runGenerator("'" + dir + "' --preview '" + dir + "/preview.png'"), 0);
         for (int i = 0; i < 4; ++i)
             pictures[i] = load(dir + "/" + name(129 + i));
     }
-    void TearDown() override {
-        for (int i = 0; i < 4; ++i)
-            unlink((dir + "/" + name(129 + i)).c_str());
-        unlink((dir + "/preview.png").c_str());
-        rmdir(dir.c_str());
-    }
     static std::string name(int id) { return "bmp00" + std::to_string(id) + ".png"; }
 
+    TempFolder temp;
     std::string dir;
     Image pictures[4];
     const Image& background() const { return pictures[0]; }

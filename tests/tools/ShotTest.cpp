@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "gui/CFrame.h"
+#include "gui/ImageFiles.h"
 #include "platform/HeadlessWindowFactory.h"
 #include "platform/ImageDecoder.h"
 #include "platform/PixelImage.h"
@@ -43,27 +44,12 @@ bool exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-std::string readFile(const std::string& path) {
+std::string readText(const std::string& path) {
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
 }
-
-// A temporary folder, removed with what the test put in it.
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/stammerix-shot-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path = made ? made : "";
-    }
-    ~TempFolder() {
-        if (!path.empty())
-            std::system(("rm -rf '" + path + "'").c_str());
-    }
-    std::string path;
-};
 
 // Runs the tool; returns its exit code (-1 when it did not exit), its output in `out`.
 int runShot(const std::string& module, const std::string& png, const std::string& log) {
@@ -111,8 +97,8 @@ protected:
 };
 
 TEST_F(ShotTool, PictureShowsTheEditorWithTheLoopItsMarkersAndTheHeldKeys) {
-    ASSERT_EQ(runShot(STAMMERIX_MODULE_PATH, png, log), 0) << readFile(log);
-    EXPECT_NE(readFile(log).find(png), std::string::npos) << "the tool names its picture";
+    ASSERT_EQ(runShot(STAMMERIX_MODULE_PATH, png, log), 0) << readText(log);
+    EXPECT_NE(readText(log).find(png), std::string::npos) << "the tool names its picture";
 
     // The editor's size is its background's (the editor tests check that against getRect).
     const PixelImage background = load(resources + "bmp00129.png");
@@ -187,12 +173,12 @@ TEST_F(ShotTool, PictureShowsTheEditorWithTheLoopItsMarkersAndTheHeldKeys) {
 TEST_F(ShotTool, RefusesWhatItCannotShootAndLeavesNoPicture) {
     EXPECT_EQ(runShot(folder.path + "/missing.so", png, log), 1);
     EXPECT_FALSE(exists(png));
-    EXPECT_NE(readFile(log).find("cannot load"), std::string::npos);
+    EXPECT_NE(readText(log).find("cannot load"), std::string::npos);
 
     // A folder that does not exist: the module cannot save there, and the tool says so.
     const std::string nowhere = folder.path + "/no/such/folder/editor.png";
     EXPECT_EQ(runShot(STAMMERIX_MODULE_PATH, nowhere, log), 1);
-    EXPECT_NE(readFile(log).find("saved no picture"), std::string::npos) << readFile(log);
+    EXPECT_NE(readText(log).find("saved no picture"), std::string::npos) << readText(log);
 
     // Wrong usage.
     const std::string usage = std::string("'") + STAMMERIX_SHOT_TOOL + "' >/dev/null 2>&1";
