@@ -420,11 +420,7 @@ TEST_F(EditorX11, HostWindowsThatAreGoneOrNeverWereReachNoHandler) {
     // The host destroys its window before it closes the editor.
     ERect* rect = nullptr;
     ASSERT_EQ(a.dispatch(effEditGetRect, 0, 0, &rect), 1);
-    Window parent = XCreateSimpleWindow(display.display(), DefaultRootWindow(display.display()), 0,
-                                        0, static_cast<unsigned>(rect->right),
-                                        static_cast<unsigned>(rect->bottom), 0, 0, 0);
-    XMapWindow(display.display(), parent);
-    XSync(display.display(), False);
+    const Window parent = mapTestWindow(display.display(), 0, 0, rect->right, rect->bottom);
     ASSERT_EQ(a.dispatch(effEditOpen, 0, 0, windowHandle(parent)), 1);
     const Window editorWindow = display.childOf(parent);
     ASSERT_TRUE(idleUntil({&a}, [&] { return display.showsPanel(editorWindow); }));
