@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "editor/AEffGUIEditor.h"
 
@@ -24,50 +25,40 @@ public:
 };
 
 TEST(EditorIdleClock, ThrottleHoldsBackAndReleasesAcrossTheClockWrap) {
-    ClockedEditor editor;
-
-    // Far from the wrap: a full pass, a held-back call 10 ms later, a full one 120 ms later.
-    editor.start(0x80000000u);
-    editor.doIdleStuff();
-    EXPECT_EQ(editor.idles, 1);
-    editor.ticks += 10;
-    editor.doIdleStuff();
-    EXPECT_EQ(editor.idles, 1);
-    editor.ticks += 110;
-    editor.doIdleStuff();
-    EXPECT_EQ(editor.idles, 2);
-
-    // A full pass 256 ms before the wrap, then calls after it.
-    editor.ticks = 0xFFFFFF00u;
-    editor.doIdleStuff();
-    EXPECT_EQ(editor.idles, 3);
-    editor.ticks = 0xFFFFFF0Au; // 10 ms later: still held back
-    editor.doIdleStuff();
-    EXPECT_EQ(editor.idles, 3);
-    editor.ticks = 5; // 261 ms later, past the wrap: due
-    editor.doIdleStuff();
-    EXPECT_EQ(editor.idles, 4);
-    editor.ticks = 15; // 10 ms after that: held back again
-    editor.doIdleStuff();
-    EXPECT_EQ(editor.idles, 4);
-    editor.ticks = 75; // 70 ms after: due after the short wait (at least 46 ms)
-    editor.doIdleStuff();
-    EXPECT_EQ(editor.idles, 5);
-
-    // A pass whose next time lies past the wrap.
-    ClockedEditor late;
-    late.start(0xFFFFFFC0u); // 64 ms before the wrap
-    late.doIdleStuff();
-    EXPECT_EQ(late.idles, 1);
-    late.ticks = 0xFFFFFFF0u; // 48 ms later: due (46 ms or more)
-    late.doIdleStuff();
-    EXPECT_EQ(late.idles, 2);
-    late.ticks = 20; // 36 ms later: held back
-    late.doIdleStuff();
-    EXPECT_EQ(late.idles, 2);
-    late.ticks = 0x60; // 112 ms after the last pass: due at once
-    late.doIdleStuff();
-    EXPECT_EQ(late.idles, 3);
+    struct Step {
+        std::uint32_t ticks;
+        int idles; // passes so far
+    };
+    struct Case {
+        std::uint32_t start;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        // Far from the wrap: a full pass, a held-back call 10 ms later, a full one 120 ms later;
+        // then a pass 256 ms before the wrap, held back 10 ms later, due past the wrap (261 ms),
+        // held back 10 ms after that, due 70 ms after (the short wait is at least 46 ms).
+        {0x80000000u,
+         {{0x80000000u, 1},
+          {0x8000000Au, 1},
+          {0x80000078u, 2},
+          {0xFFFFFF00u, 3},
+          {0xFFFFFF0Au, 3},
+          {5, 4},
+          {15, 4},
+          {75, 5}}},
+        // A pass whose next time lies past the wrap: 64 ms before it, due 48 ms later, held
+        // back 36 ms later, due at once 112 ms after the last pass.
+        {0xFFFFFFC0u, {{0xFFFFFFC0u, 1}, {0xFFFFFFF0u, 2}, {20, 2}, {0x60, 3}}},
+    };
+    for (const Case& c : cases) {
+        ClockedEditor editor;
+        editor.start(c.start);
+        for (const Step& step : c.steps) {
+            editor.ticks = step.ticks;
+            editor.doIdleStuff();
+            EXPECT_EQ(editor.idles, step.idles) << std::hex << "at " << step.ticks;
+        }
+    }
 }
 
 } // namespace

@@ -35,24 +35,16 @@ constexpr auto kRunTime = std::chrono::milliseconds(kAddressSanitizer ? 1500 : 3
 
 void* const kDummyWindow = reinterpret_cast<void*>(0x5151);
 
-// Reaches the editor the effect made for itself.
-class ProbedStammerix : public Stammerix {
-public:
-    using Stammerix::Stammerix;
-    StammerixEditor* ownEditor() const { return dynamic_cast<StammerixEditor*>(editor); }
-};
-
 TEST(EditorStress, AudioAutomationMidiAndTheEditorLoopTogether) {
     ScopedHeadlessPlatform platform;
     TestHost host;
-    ProbedStammerix* fx = nullptr;
+    Stammerix* fx = nullptr;
     AEffect* effect = host.instantiateWith([&fx](audioMasterCallback cb) {
-        fx = new ProbedStammerix(cb);
+        fx = new Stammerix(cb);
         return fx->getAeffect();
     });
     ASSERT_NE(effect, nullptr);
-    ASSERT_TRUE(effect->flags & effFlagsHasEditor);
-    auto* editor = fx->ownEditor();
+    auto* editor = static_cast<StammerixEditor*>(fx->getEditor());
     ASSERT_NE(editor, nullptr);
     TestHost::dispatch(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
     TestHost::dispatch(effect, effSetBlockSize, 0, 256);

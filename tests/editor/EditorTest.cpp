@@ -56,6 +56,16 @@ protected:
         }
         return window;
     }
+    // Presses button k, held for many pointer queries, then released; the next idle runs it.
+    void pressAndHold(int k) {
+        HeadlessWindow* window = platform.factory.last;
+        CRect size;
+        editor->getButton(k)->getViewSize(size);
+        const std::int32_t x = (size.left + size.right) / 2, y = (size.top + size.bottom) / 2;
+        window->scriptPointer({{x, y, kMouseLeft, 200}, {x, y, 0, 1}});
+        window->postMouse(x, y, kMouseLeft);
+    }
+    void actInsideTheHostsIdle(bool reopen);
     std::vector<float> buttonValues() const {
         std::vector<float> values;
         for (int k = 0; k < StammerixEditor::kNumButtons; ++k)
@@ -230,8 +240,6 @@ TEST_F(EditorFixture, EachButtonRecordsItsTypeWhileHeld) {
         EXPECT_EQ(host.count(audioMasterEndEdit), 0);
         EXPECT_EQ(buttonValues(), kAllReleased);
     }
-    EXPECT_FLOAT_EQ(StammerixEditor::typeValue(1), 0.142857149f);
-    EXPECT_FLOAT_EQ(StammerixEditor::typeValue(4), 0.571428597f);
 }
 
 TEST_F(EditorFixture, AudioRefreshesTheOscilloscopeOnlyWhileOpen) {
@@ -282,6 +290,71 @@ TEST_F(EditorFixture, AudioRefreshesTheOscilloscopeOnlyWhileOpen) {
     for (int b = 0; b < 30; ++b)
         playBlock(block, ppq);
     EXPECT_TRUE(automation().empty());
+}
+
+// Hosts that call back into the editor from inside the plug-in's calls to them: a held button's
+// tracking loop idles the host (audioMasterIdle), and some hosts then close or reopen the
+// editor there.
+void EditorFixture::actInsideTheHostsIdle(bool reopen) {
+    int calls = 0;
+    std::intptr_t reopened = -1;
+    host.hook = [&](const HostCall& call, std::intptr_t&) {
+        if (call.opcode == audioMasterIdle && calls++ == 0) {
+            if (reopen)
+                reopened = dispatch(effEditOpen, 0, 0, kWindow);
+            else
+                dispatch(effEditClose);
+        }
+        return false;
+    };
+    ASSERT_EQ(dispatch(effEditOpen, 0, 0, kWindow), 1);
+    pressAndHold(reopen ? 1 : 6);
+    dispatch(effEditIdle); // the press, and the tracking loop with it
+    host.hook = nullptr;
+    EXPECT_GT(calls, 0);
+    EXPECT_EQ(TestHost::getParameter(fx, 0), 0.0f); // the gesture ended with recording off
+    if (reopen) {
+        // Refused: the open window is busy with the gesture; it is still the open one.
+        EXPECT_EQ(reopened, 0);
+        EXPECT_TRUE(editor->isOpen());
+        EXPECT_NE(editor->getButton(0), nullptr);
+        EXPECT_EQ(TestHost::getParameter(fx, 1), 1.0f / 7.0f);
+    } else {
+        EXPECT_FALSE(editor->isOpen());
+        EXPECT_EQ(editor->getButton(0), nullptr);
+        dispatch(effEditIdle);
+        ASSERT_EQ(dispatch(effEditOpen, 0, 0, kWindow), 1); // and it opens again
+    }
+    dispatch(effEditIdle);
+    dispatch(effEditClose);
+    EXPECT_FALSE(editor->isOpen());
+}
+
+TEST_F(EditorFixture, AHostThatClosesTheEditorInsideItsIdleWhileAButtonIsHeld) {
+    actInsideTheHostsIdle(false);
+}
+
+TEST_F(EditorFixture, AHostThatReopensTheEditorInsideItsIdleWhileAButtonIsHeld) {
+    actInsideTheHostsIdle(true);
+}
+
+// Disabled: fails (heap-use-after-free). The effect, its editor, the frame and the held button
+// are deleted while the button's tracking loop is still on the stack. Needs the toolkit to end
+// a gesture it is told about (or the effect to defer its own destruction).
+TEST_F(EditorFixture, DISABLED_AHostThatClosesTheEffectInsideItsIdleWhileAButtonIsHeld) {
+    host.hook = [&](const HostCall& call, std::intptr_t&) {
+        if (call.opcode == audioMasterIdle && fx) {
+            AEffect* closing = fx;
+            fx = nullptr;
+            host.close(closing);
+        }
+        return false;
+    };
+    AEffect* effectBefore = fx;
+    ASSERT_EQ(dispatch(effEditOpen, 0, 0, kWindow), 1);
+    pressAndHold(2);
+    TestHost::dispatch(effectBefore, effEditIdle);
+    EXPECT_EQ(fx, nullptr);
 }
 
 TEST(EmbeddedImages, StandInForMissingFiles) {

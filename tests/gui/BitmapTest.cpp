@@ -36,6 +36,13 @@ protected:
     std::string module;
 };
 
+// Clears the surface to black and draws on it through a fresh context.
+template <class Draw> void paint(HeadlessSurface& surface, Draw draw) {
+    surface.clear(kBlack);
+    CDrawContext context(nullptr, surface.graphics(), nullptr);
+    draw(&context);
+}
+
 std::uint32_t firstPixel(CBitmap& bitmap) {
     auto image = bitmap.createCGImage(false);
     return image ? image->at(0, 0) : 0;
@@ -150,12 +157,10 @@ TEST_F(ResourceFixture, DrawingShowsTheRequestedPartInsideRectAndClip) {
     ASSERT_EQ(bitmap.getHeight(), 100);
 
     HeadlessSurface surface(60, 80);
-    surface.clear(kBlack);
-    {
-        CDrawContext context(nullptr, surface.graphics(), nullptr);
+    paint(surface, [&](CDrawContext* context) {
         CRect rect(5, 10, 25, 60);
-        bitmap.draw(&context, rect, CPoint(0, 50)); // the lower half
-    }
+        bitmap.draw(context, rect, CPoint(0, 50)); // the lower half
+    });
     EXPECT_EQ(surface.pixel(5, 10), kBlue);
     EXPECT_EQ(surface.pixel(24, 59), kBlue);
     EXPECT_EQ(surface.pixel(4, 10), kBlack);
@@ -163,14 +168,12 @@ TEST_F(ResourceFixture, DrawingShowsTheRequestedPartInsideRectAndClip) {
     EXPECT_EQ(surface.pixel(5, 9), kBlack);
     EXPECT_EQ(surface.pixel(5, 60), kBlack);
 
-    surface.clear(kBlack);
-    {
-        CDrawContext context(nullptr, surface.graphics(), nullptr);
-        context.offset(10, 0);
-        context.setClipRect(CRect(0, 0, 10, 30)); // (10, 0, 20, 30) on the surface
+    paint(surface, [&](CDrawContext* context) {
+        context->offset(10, 0);
+        context->setClipRect(CRect(0, 0, 10, 30)); // (10, 0, 20, 30) on the surface
         CRect rect(0, 20, 20, 40);
-        bitmap.draw(&context, rect, CPoint(0, 45)); // rows 45..64: red then blue
-    }
+        bitmap.draw(context, rect, CPoint(0, 45)); // rows 45..64: red then blue
+    });
     EXPECT_EQ(surface.pixel(10, 20), kRed);
     EXPECT_EQ(surface.pixel(19, 24), kRed);
     EXPECT_EQ(surface.pixel(19, 25), kBlue);
@@ -179,17 +182,15 @@ TEST_F(ResourceFixture, DrawingShowsTheRequestedPartInsideRectAndClip) {
     EXPECT_EQ(surface.pixel(10, 30), kBlack);
 
     // A source offset past the image shows nothing; nor does a context without graphics.
-    surface.clear(kBlack);
-    {
-        CDrawContext context(nullptr, surface.graphics(), nullptr);
+    paint(surface, [&](CDrawContext* context) {
         CRect rect(0, 0, 20, 20);
-        bitmap.draw(&context, rect, CPoint(30, 0));
+        bitmap.draw(context, rect, CPoint(30, 0));
         CDrawContext nothing(nullptr, nullptr, nullptr);
         bitmap.draw(&nothing, rect);
         CBitmap empty;
-        empty.draw(&context, rect);
-        empty.drawTransparent(&context, rect);
-    }
+        empty.draw(context, rect);
+        empty.drawTransparent(context, rect);
+    });
     EXPECT_EQ(surface.pixel(0, 0), kBlack);
     EXPECT_EQ(surface.pixel(19, 19), kBlack);
 }
@@ -236,28 +237,18 @@ TEST_F(ResourceFixture, AlphaBlendAndPngAlpha) {
     CRect rect(0, 0, 2, 2);
 
     CBitmap white(400);
-    surface.clear(kBlack);
-    {
-        CDrawContext context(nullptr, surface.graphics(), nullptr);
-        white.drawAlphaBlend(&context, rect, CPoint(0, 0), 128);
-    }
+    paint(surface,
+          [&](CDrawContext* context) { white.drawAlphaBlend(context, rect, CPoint(0, 0), 128); });
     const std::uint32_t half = surface.pixel(0, 0) & 0xff;
     EXPECT_GE(half, 120u);
     EXPECT_LE(half, 136u);
-    surface.clear(kBlack);
-    {
-        CDrawContext context(nullptr, surface.graphics(), nullptr);
-        white.drawAlphaBlend(&context, rect, CPoint(0, 0), 255);
-    }
+    paint(surface,
+          [&](CDrawContext* context) { white.drawAlphaBlend(context, rect, CPoint(0, 0), 255); });
     EXPECT_EQ(surface.pixel(1, 1), 0xffffffffu);
 
     CBitmap png(401);
     png.setTransparentColor(kWhiteCColor); // not used for images with alpha
-    surface.clear(kBlack);
-    {
-        CDrawContext context(nullptr, surface.graphics(), nullptr);
-        png.drawTransparent(&context, rect);
-    }
+    paint(surface, [&](CDrawContext* context) { png.drawTransparent(context, rect); });
     const std::uint32_t blended = surface.pixel(0, 0) & 0xff;
     EXPECT_GE(blended, 120u);
     EXPECT_LE(blended, 136u);
@@ -276,11 +267,7 @@ TEST_F(ResourceFixture, ABitmapLivesAsLongAsAViewDrawsIt) {
     EXPECT_EQ(bitmap->getNbReference(), 1);
 
     HeadlessSurface surface(3, 3);
-    surface.clear(kBlack);
-    {
-        CDrawContext context(nullptr, surface.graphics(), nullptr);
-        view->draw(&context);
-    }
+    paint(surface, [&](CDrawContext* context) { view->draw(context); });
     EXPECT_EQ(surface.pixel(2, 2), kGreen);
     view->setBackground(nullptr);
     view->forget();

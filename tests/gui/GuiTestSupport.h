@@ -132,8 +132,8 @@ public:
     }
 };
 
-// A view that records its draws and the clip each one ran with; it can report its
-// destruction.
+// A view that records its draws with their clips, its clicks and wheel steps; it can report
+// its destruction.
 class CountingView : public CView {
 public:
     explicit CountingView(const CRect& r, bool* destroyed = nullptr)
@@ -151,18 +151,18 @@ public:
     }
     void mouse(CDrawContext*, CPoint& where, std::int32_t buttons) override {
         clicks.push_back(where);
-        lastButtons = buttons;
+        clickButtons.push_back(buttons);
     }
     bool onWheel(CDrawContext*, const CPoint&, float distance) override {
-        wheel += distance;
+        wheel.push_back(distance);
         return true;
     }
     void looseFocus(CDrawContext*) override { ++focusLost; }
     std::int32_t draws = 0;
     std::vector<CRect> clips;
     std::vector<CPoint> clicks;
-    std::int32_t lastButtons = 0;
-    float wheel = 0;
+    std::vector<std::int32_t> clickButtons;
+    std::vector<float> wheel;
     std::int32_t focusLost = 0;
     bool* destroyedFlag;
 };

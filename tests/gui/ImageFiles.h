@@ -88,10 +88,11 @@ inline bool writeText(const std::string& path, const std::string& text) {
     return true;
 }
 
+// A temporary folder, removed with what the test put in it.
 class TempFolder {
 public:
     TempFolder() {
-        char pattern[] = "/tmp/stammerix-gui-XXXXXX";
+        char pattern[] = "/tmp/stammerix-test-XXXXXX";
         const char* made = mkdtemp(pattern);
         path = made ? made : "";
     }

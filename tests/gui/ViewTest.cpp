@@ -13,8 +13,6 @@ TEST(View, DefaultsAndTypes) {
     EXPECT_FALSE(view.getTransparency());
     EXPECT_FALSE(view.wantsFocus());
     EXPECT_EQ(view.getEditor(), nullptr);
-    EXPECT_TRUE(view.isTypeOf("CView"));
-    EXPECT_FALSE(view.isTypeOf("CViewContainer"));
     EXPECT_EQ(view.notify(nullptr, kMsgCheckIfViewContainer), 0);
     VstKeyCode key{};
     EXPECT_EQ(view.onKeyDown(key), -1);
@@ -37,8 +35,6 @@ TEST(View, DefaultsAndTypes) {
     EXPECT_FALSE(view.getAttributeSize(7, size));
 
     CViewContainer container(CRect(0, 0, 5, 5), nullptr);
-    EXPECT_TRUE(container.isTypeOf("CViewContainer"));
-    EXPECT_TRUE(container.isTypeOf("CView"));
     const char copy[] = "kMsgCheckIfViewContainer";
     EXPECT_EQ(container.notify(nullptr, kMsgCheckIfViewContainer), 1);
     EXPECT_EQ(container.notify(nullptr, copy), 0); // identity, not text

@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <chrono>
-#include <dirent.h>
 #include <functional>
 #include <sys/socket.h>
 #include <thread>
@@ -21,23 +19,16 @@
 #include "gui/CEditorInterface.h"
 #include "gui/CFrame.h"
 #include "gui/CKickButton.h"
+#include "gui/GuiTestSupport.h"
 #include "platform/Clock.h"
 #include "platform/PixelImage.h"
 #include "platform/X11Window.h"
 
 namespace {
-int hostErrors = 0;
-int countError(Display*, XErrorEvent*) {
-    ++hostErrors;
-    return 0;
-}
-
 // An editor that idles the way the editor base does: a short wait for events, then the
 // frame's idle.
-class X11Editor : public CEditorInterface {
+class X11Editor : public FakeEditor {
 public:
-    CFrame* frame = nullptr;
-    std::vector<std::string> edits;
     std::uint32_t getTicks() override { return Clock::milliseconds(); }
     void doIdleStuff() override {
         if (frame) {
@@ -45,30 +36,14 @@ public:
             frame->idle();
         }
     }
-    void beginEdit(std::int32_t i) override { edits.push_back("begin " + std::to_string(i)); }
-    void endEdit(std::int32_t i) override { edits.push_back("end " + std::to_string(i)); }
-    std::int32_t getEditorKnobMode() override { return 0; }
 };
 
-class Listener : public CControlListener {
-public:
-    std::vector<float> values;
-    std::function<void()> onFirst;
-    void valueChanged(CDrawContext*, CControl* control) override {
-        values.push_back(control->getValue());
-        if (values.size() == 1 && onFirst)
-            onFirst();
-    }
-};
-
-int openFileDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
+// Runs action when the listener hears the first value of a gesture.
+void onFirstValue(RecordingListener& listener, std::function<void()> action) {
+    listener.onValue = [&listener, action](CControl*) {
+        if (listener.values.size() == 1)
+            action();
+    };
 }
 
 class X11Fixture : public ::testing::Test {
@@ -76,17 +51,10 @@ protected:
     void SetUp() override {
         host = openTestDisplay();
         ASSERT_NE(host, nullptr) << "no display: run the tests under xvfb-run";
-        previousHandler = XSetErrorHandler(countError);
-        hostErrors = 0;
+        previousHandler = XSetErrorHandler(countHostError);
+        hostErrors() = 0;
         trappedBefore = X11Window::trappedErrors();
-        parent = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 300, 200, 0, 0, 0);
-        XSelectInput(host, parent, StructureNotifyMask);
-        XMapWindow(host, parent);
-        XEvent event;
-        do
-            XNextEvent(host, &event);
-        while (event.type != MapNotify);
-        XSync(host, False);
+        parent = mapTestWindow(host, 0, 0, 300, 200);
     }
     void TearDown() override {
         if (!host)
@@ -94,13 +62,11 @@ protected:
         if (parentAlive)
             XDestroyWindow(host, parent);
         XSync(host, False);
-        EXPECT_EQ(hostErrors, 0);
+        EXPECT_EQ(hostErrors().load(), 0);
         XSetErrorHandler(previousHandler);
         XCloseDisplay(host);
     }
-    void* hostWindow() const {
-        return reinterpret_cast<void*>(static_cast<std::uintptr_t>(parent));
-    }
+    void* hostWindow() const { return windowHandle(parent); }
 
     // Pumps the frame until done() or the time-out; true when done() held.
     bool pumpUntil(CFrame* frame, const std::function<bool()>& done, int timeoutMs = 5000) {
@@ -113,14 +79,8 @@ protected:
         }
         return true;
     }
-
     std::uint32_t pixelOf(unsigned long window, int x, int y) {
-        XImage* image = XGetImage(host, window, x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image)
-            return 0xdeadbeef;
-        const unsigned long p = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return static_cast<std::uint32_t>(p & 0xffffff);
+        return screenPixel(host, window, x, y);
     }
 
     Display* host = nullptr;
@@ -128,30 +88,6 @@ protected:
     Window parent = 0;
     bool parentAlive = true;
     std::int32_t trappedBefore = 0;
-};
-
-// A view that records clicks, wheel steps and draws.
-class RecordingView : public CView {
-public:
-    explicit RecordingView(const CRect& r) : CView(r) {}
-    void draw(CDrawContext* context) override {
-        ++draws;
-        context->getClipRect(lastClip);
-        CView::draw(context);
-    }
-    void mouse(CDrawContext*, CPoint& where, std::int32_t buttons) override {
-        clicks.push_back(buttons);
-        lastWhere = where;
-    }
-    bool onWheel(CDrawContext*, const CPoint&, float distance) override {
-        wheel.push_back(distance);
-        return true;
-    }
-    int draws = 0;
-    CRect lastClip;
-    std::vector<std::int32_t> clicks;
-    CPoint lastWhere;
-    std::vector<float> wheel;
 };
 
 // A kick button strip: released image green, pressed image blue, 24 x 40 each.
@@ -182,7 +118,7 @@ TEST_F(X11Fixture, ExposePaintsAndASyntheticClickReachesTheListener) {
     auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
     frame->setBackgroundColor(kRedCColor);
     CBitmap* strip = makeStrip(*frame);
-    Listener listener;
+    RecordingListener listener;
     CPoint offset(0, 0);
     auto* button = new CKickButton(CRect(40, 30, 64, 70), &listener, 83, strip, offset);
     frame->addView(button);
@@ -196,12 +132,12 @@ TEST_F(X11Fixture, ExposePaintsAndASyntheticClickReachesTheListener) {
 
     // Press on the button; the server releases it 300 ms later.
     std::uint32_t pressedPixel = 0;
-    listener.onFirst = [&] {
+    onFirstValue(listener, [&] {
         // The idle work inside the tracking loop shows the pressed image.
         pumpUntil(
             frame, [&] { return !button->isDirty(); }, 1000);
         pressedPixel = pixelOf(window->window(), 50, 50);
-    };
+    });
     int nonEvent = 0;
     ASSERT_TRUE(XTestQueryExtension(host, &nonEvent, &nonEvent, &nonEvent, &nonEvent));
     XTestFakeMotionEvent(host, DefaultScreen(host), 50, 50, 0);
@@ -227,7 +163,7 @@ TEST_F(X11Fixture, ConsecutiveExposesAreMergedIntoOneDraw) {
     auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
     auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
     ASSERT_NE(window, nullptr);
-    auto* view = new RecordingView(CRect(0, 0, 100, 80));
+    auto* view = new CountingView(CRect(0, 0, 100, 80));
     frame->addView(view);
     ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
     frame->runEventLoop(50);
@@ -250,13 +186,13 @@ TEST_F(X11Fixture, ConsecutiveExposesAreMergedIntoOneDraw) {
     ASSERT_TRUE(pumpUntil(frame, [&] { return view->draws > before; }));
     frame->runEventLoop(50);
     EXPECT_EQ(view->draws, before + 1);
-    EXPECT_EQ(view->lastClip, CRect(10, 10, 35, 45));
+    EXPECT_EQ(view->clips.back(), CRect(10, 10, 35, 45));
     delete frame;
 }
 
 TEST_F(X11Fixture, ButtonsModifiersAndWheelThroughTheServer) {
     auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
-    auto* view = new RecordingView(CRect(0, 0, 100, 80));
+    auto* view = new CountingView(CRect(0, 0, 100, 80));
     frame->addView(view);
     ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
 
@@ -271,12 +207,12 @@ TEST_F(X11Fixture, ButtonsModifiersAndWheelThroughTheServer) {
     XTestFakeButtonEvent(host, 3, False, 0);
     XTestFakeKeyEvent(host, shift, False, 0);
     XSync(host, False);
-    ASSERT_TRUE(
-        pumpUntil(frame, [&] { return view->clicks.size() >= 3 && view->wheel.size() >= 2; }));
+    ASSERT_TRUE(pumpUntil(
+        frame, [&] { return view->clickButtons.size() >= 3 && view->wheel.size() >= 2; }));
     frame->runEventLoop(50);
-    EXPECT_EQ(view->clicks,
+    EXPECT_EQ(view->clickButtons,
               (std::vector<std::int32_t>{kMouseRight, kMouseMiddle, kMouseRight | kModShift}));
-    EXPECT_EQ(view->lastWhere, CPoint(30, 20));
+    EXPECT_EQ(view->clicks.back(), CPoint(30, 20));
     EXPECT_EQ(view->wheel, (std::vector<float>{1.0f, -1.0f})); // horizontal steps ignored
     delete frame;
 }
@@ -351,7 +287,7 @@ TEST_F(X11Fixture, PositionAndSizeMoveTheWindow) {
 
 TEST_F(X11Fixture, CollapsedHostWindowStopsIdleRedraws) {
     auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
-    Listener listener;
+    RecordingListener listener;
     CPoint offset(0, 0);
     CBitmap* strip = makeStrip(*frame);
     auto* button = new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset);
@@ -382,74 +318,53 @@ TEST_F(X11Fixture, AStaleHostWindowIsAFailedControlNotAnExit) {
     delete frame;
 }
 
-TEST_F(X11Fixture, TrackingEndsWhenTheHostDestroysItsWindow) {
-    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
-    Listener listener;
-    CPoint offset(0, 0);
-    CBitmap* strip = makeStrip(*frame);
-    frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
-    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
+// A held button's tracking loop ends when the host destroys its window or the connection
+// breaks, instead of spinning for ever; afterwards idle and teardown stay quiet.
+TEST_F(X11Fixture, TrackingEndsWhenTheWindowOrTheConnectionGoes) {
+    for (const bool breakConnection : {false, true}) {
+        SCOPED_TRACE(breakConnection ? "connection breaks" : "host destroys its window");
+        if (!parentAlive)
+            parent = mapTestWindow(host, 0, 0, 300, 200);
+        parentAlive = true;
+        auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
+        auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
+        ASSERT_NE(window, nullptr);
+        RecordingListener listener;
+        CPoint offset(0, 0);
+        CBitmap* strip = makeStrip(*frame);
+        frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
+        ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
 
-    unsigned int heldAtFirstReport = 0;
-    listener.onFirst = [&] {
-        Window r, c;
-        int rx, ry, wx, wy;
-        XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
-        XDestroyWindow(host, parent);
+        unsigned int heldAtFirstReport = 0;
+        onFirstValue(listener, [&] {
+            Window r, c;
+            int rx, ry, wx, wy;
+            XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
+            if (breakConnection) {
+                shutdown(ConnectionNumber(window->display()), SHUT_RDWR);
+            } else {
+                XDestroyWindow(host, parent);
+                XSync(host, False);
+                parentAlive = false;
+            }
+        });
+        XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
+        XTestFakeButtonEvent(host, 1, True, 0); // held: only the loss stops the gesture
+        XFlush(host);
+        alarm(60); // a gesture that never ends kills the test instead of hanging it
+        const bool ended = pumpUntil(frame, [&] { return listener.values.size() >= 2; });
+        alarm(0);
+        XTestFakeButtonEvent(host, 1, False, 0);
         XSync(host, False);
-        parentAlive = false;
-    };
-    XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
-    XTestFakeButtonEvent(host, 1, True, 0); // held: only the window's end stops the gesture
-    XFlush(host);
-    alarm(60); // a gesture that never ends kills the test instead of hanging it
-    const bool ended = pumpUntil(frame, [&] { return listener.values.size() >= 2; });
-    alarm(0);
-    XTestFakeButtonEvent(host, 1, False, 0);
-    XSync(host, False);
-    ASSERT_TRUE(ended);
-    EXPECT_TRUE(heldAtFirstReport & Button1Mask); // so the press was tracked
-    EXPECT_EQ(listener.values.back(), 0.0f);
-    EXPECT_FALSE(frame->getPlatformWindow()->isAlive());
-    frame->idle();
-    delete frame; // destroying a window that is gone already must not reach the host
-    strip->forget();
-}
-
-TEST_F(X11Fixture, TrackingEndsWhenTheConnectionBreaks) {
-    auto* frame = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
-    auto* window = static_cast<X11Window*>(frame->getPlatformWindow());
-    ASSERT_NE(window, nullptr);
-    Listener listener;
-    CPoint offset(0, 0);
-    CBitmap* strip = makeStrip(*frame);
-    frame->addView(new CKickButton(CRect(10, 10, 34, 50), &listener, 1, strip, offset));
-    ASSERT_TRUE(pumpUntil(frame, [frame] { return !frame->isFirstDraw(); }));
-
-    unsigned int heldAtFirstReport = 0;
-    listener.onFirst = [&] {
-        Window r, c;
-        int rx, ry, wx, wy;
-        XQueryPointer(host, parent, &r, &c, &rx, &ry, &wx, &wy, &heldAtFirstReport);
-        shutdown(ConnectionNumber(window->display()), SHUT_RDWR);
-    };
-    XTestFakeMotionEvent(host, DefaultScreen(host), 20, 20, 0);
-    XTestFakeButtonEvent(host, 1, True, 0);
-    XFlush(host);
-    alarm(60);
-    const bool ended = pumpUntil(frame, [&] { return listener.values.size() >= 2; });
-    alarm(0);
-    XTestFakeButtonEvent(host, 1, False, 0);
-    XSync(host, False);
-    ASSERT_TRUE(ended);
-    EXPECT_TRUE(heldAtFirstReport & Button1Mask);
-    EXPECT_EQ(listener.values.back(), 0.0f);
-    EXPECT_FALSE(window->isAlive());
-    frame->setDirty(true);
-    frame->idle();
-    delete frame;
-    strip->forget();
-
+        ASSERT_TRUE(ended);
+        EXPECT_TRUE(heldAtFirstReport & Button1Mask); // so the press was tracked
+        EXPECT_EQ(listener.values.back(), 0.0f);
+        EXPECT_FALSE(window->isAlive());
+        frame->setDirty(true);
+        frame->idle();
+        delete frame; // tearing down what is gone already must not reach the host
+        strip->forget();
+    }
     // The next frame opens a fresh connection and works.
     auto* again = new CFrame(CRect(0, 0, 100, 80), hostWindow(), nullptr);
     ASSERT_NE(again->getPlatformWindow(), nullptr);

@@ -2,7 +2,6 @@
 // pictures against the generator.
 #include <gtest/gtest.h>
 
-#include <cairo.h>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#include "gui/ImageFiles.h"
+#include "platform/ImageDecoder.h"
+#include "platform/PixelImage.h"
 
 namespace {
 
@@ -29,40 +32,17 @@ struct Pixel {
     double luma() const { return 0.2126 * r + 0.7152 * g + 0.0722 * b; }
 };
 
-struct Image {
-    int width = 0, height = 0;
-    std::vector<uint32_t> argb; // unpremultiplied is not needed: the pictures are opaque
-
-    Pixel at(int x, int y) const {
-        const uint32_t p = argb[size_t(y) * width + x];
+// Decoded to straight ARGB whatever the file's colour type.
+struct Image : PixelImage {
+    Pixel px(int x, int y) const {
+        const uint32_t p = at(x, y);
         return {int(p >> 24), int((p >> 16) & 255), int((p >> 8) & 255), int(p & 255)};
     }
 };
 
 Image load(const std::string& file) {
     Image img;
-    cairo_surface_t* s = cairo_image_surface_create_from_png(file.c_str());
-    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
-        img.width = cairo_image_surface_get_width(s);
-        img.height = cairo_image_surface_get_height(s);
-        // Normalise to ARGB32 whatever the file's colour type.
-        cairo_surface_t* n = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, img.width, img.height);
-        cairo_t* cr = cairo_create(n);
-        cairo_set_source_surface(cr, s, 0, 0);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(n);
-        const int stride = cairo_image_surface_get_stride(n);
-        const unsigned char* data = cairo_image_surface_get_data(n);
-        img.argb.resize(size_t(img.width) * img.height);
-        for (int y = 0; y < img.height; ++y)
-            for (int x = 0; x < img.width; ++x)
-                img.argb[size_t(y) * img.width + x] =
-                    reinterpret_cast<const uint32_t*>(data + size_t(y) * stride)[x];
-        cairo_surface_destroy(n);
-    }
-    cairo_surface_destroy(s);
+    ImageDecoder::decodeFile(file, img);
     return img;
 }
 
@@ -78,7 +58,7 @@ int countPrint(const Image& img, Rect r) {
     int n = 0;
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            n += img.at(x, y).luma() > 170 ? 1 : 0;
+            n += img.px(x, y).luma() > 170 ? 1 : 0;
     return n;
 }
 
@@ -91,21 +71,15 @@ bool isLit(Pixel p) {
 class Artwork : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/stammerix-art-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        dir = temp.path;
+        ASSERT_FALSE(dir.empty());
         ASSERT_EQ(runGenerator("'" + dir + "' --preview '" + dir + "/preview.png'"), 0);
         for (int i = 0; i < 4; ++i)
             pictures[i] = load(dir + "/" + name(129 + i));
     }
-    void TearDown() override {
-        for (int i = 0; i < 4; ++i)
-            unlink((dir + "/" + name(129 + i)).c_str());
-        unlink((dir + "/preview.png").c_str());
-        rmdir(dir.c_str());
-    }
     static std::string name(int id) { return "bmp00" + std::to_string(id) + ".png"; }
 
+    TempFolder temp;
     std::string dir;
     Image pictures[4];
     const Image& background() const { return pictures[0]; }
@@ -113,7 +87,7 @@ protected:
     const Image& scope() const { return pictures[3]; }
 };
 
-TEST_F(Artwork, PicturesHaveTheSizesTheEditorLayoutNeeds) {
+TEST_F(Artwork, PicturesAreOpaqueAndHaveTheSizesTheEditorLayoutNeeds) {
     const Image& bg = background();
     ASSERT_GE(bg.width, 450);
     ASSERT_GE(bg.height, 293 + 12) << "no room for a line of print under the buttons";
@@ -132,21 +106,19 @@ TEST_F(Artwork, PicturesHaveTheSizesTheEditorLayoutNeeds) {
     EXPECT_LE(kScopeTop + scope().height, 210) << "the oscilloscope must stay above the buttons";
     EXPECT_LE(kScopeLeft + scope().width, bg.width);
 
-    const Image preview = load(dir + "/preview.png");
-    EXPECT_EQ(preview.width, bg.width);
-    EXPECT_EQ(preview.height, bg.height);
-}
-
-TEST_F(Artwork, EveryPictureIsOpaque) {
     // Buttons and the oscilloscope redraw over their own last image with nothing beneath.
     for (int i = 0; i < 4; ++i) {
         const Image& img = pictures[i];
-        ASSERT_FALSE(img.argb.empty()) << name(129 + i);
+        ASSERT_FALSE(img.pixels.empty()) << name(129 + i);
         int clear = 0;
-        for (uint32_t p : img.argb)
+        for (uint32_t p : img.pixels)
             clear += (p >> 24) != 255 ? 1 : 0;
         EXPECT_EQ(clear, 0) << name(129 + i) << " has pixels that are not fully opaque";
     }
+
+    const Image preview = load(dir + "/preview.png");
+    EXPECT_EQ(preview.width, bg.width);
+    EXPECT_EQ(preview.height, bg.height);
 }
 
 TEST_F(Artwork, PressedImageIsClearlyDifferentAndLit) {
@@ -157,7 +129,7 @@ TEST_F(Artwork, PressedImageIsClearlyDifferentAndLit) {
         double lumaReleased = 0, lumaPressed = 0;
         for (int y = 0; y < kImageHeight; ++y) {
             for (int x = 0; x < s.width; ++x) {
-                const Pixel up = s.at(x, y), down = s.at(x, y + kImageHeight);
+                const Pixel up = s.px(x, y), down = s.px(x, y + kImageHeight);
                 differing += std::abs(up.luma() - down.luma()) > 12 ? 1 : 0;
                 litReleased += isLit(up) ? 1 : 0;
                 if (isLit(down)) {
@@ -202,7 +174,7 @@ TEST_F(Artwork, OscilloscopeBackgroundLetsEveryTraceShow) {
     for (int y = 0; y < s.height; ++y)
         for (int x = 0; x < s.width; ++x)
             for (const Pixel& t : traces) {
-                const Pixel p = s.at(x, y);
+                const Pixel p = s.px(x, y);
                 nearest =
                     std::min(nearest, std::hypot(p.r - t.r, std::hypot(p.g - t.g, p.b - t.b)));
             }
@@ -217,8 +189,8 @@ TEST_F(Artwork, CommittedPicturesAreTheGeneratorsOutput) {
         ASSERT_EQ(committed.width, made.width) << file;
         ASSERT_EQ(committed.height, made.height) << file;
         size_t differing = 0, first = 0;
-        for (size_t k = 0; k < made.argb.size(); ++k)
-            if (made.argb[k] != committed.argb[k] && differing++ == 0)
+        for (size_t k = 0; k < made.pixels.size(); ++k)
+            if (made.pixels[k] != committed.pixels[k] && differing++ == 0)
                 first = k;
         EXPECT_EQ(differing, 0u) << file << " differs from the generator's picture, first at ("
                                  << first % made.width << ", " << first / made.width

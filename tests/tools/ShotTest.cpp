@@ -12,9 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "PluginModule.h"
-#include "TestHost.h"
 #include "gui/CFrame.h"
+#include "gui/ImageFiles.h"
 #include "platform/HeadlessWindowFactory.h"
 #include "platform/ImageDecoder.h"
 #include "platform/PixelImage.h"
@@ -45,27 +44,12 @@ bool exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-std::string readFile(const std::string& path) {
+std::string readText(const std::string& path) {
     std::ifstream in(path);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
 }
-
-// A temporary folder, removed with what the test put in it.
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/stammerix-shot-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path = made ? made : "";
-    }
-    ~TempFolder() {
-        if (!path.empty())
-            std::system(("rm -rf '" + path + "'").c_str());
-    }
-    std::string path;
-};
 
 // Runs the tool; returns its exit code (-1 when it did not exit), its output in `out`.
 int runShot(const std::string& module, const std::string& png, const std::string& log) {
@@ -73,24 +57,6 @@ int runShot(const std::string& module, const std::string& png, const std::string
                             "' >'" + log + "' 2>&1";
     const int status = std::system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The editor's size as a host learns it.
-bool editorSize(int& width, int& height) {
-    PluginModule module(STAMMERIX_MODULE_PATH);
-    PluginEntryFn entry = module.entry("VSTPluginMain");
-    if (!entry)
-        return false;
-    TestHost host;
-    AEffect* effect = host.instantiate(entry);
-    if (!effect)
-        return false;
-    ERect* rect = nullptr;
-    TestHost::dispatch(effect, effEditGetRect, 0, 0, &rect);
-    width = rect ? rect->right - rect->left : 0;
-    height = rect ? rect->bottom - rect->top : 0;
-    host.close(effect);
-    return rect != nullptr;
 }
 
 // Columns of the area in which every pixel from row top to row bottom (inclusive) has the
@@ -131,12 +97,14 @@ protected:
 };
 
 TEST_F(ShotTool, PictureShowsTheEditorWithTheLoopItsMarkersAndTheHeldKeys) {
-    ASSERT_EQ(runShot(STAMMERIX_MODULE_PATH, png, log), 0) << readFile(log);
-    EXPECT_NE(readFile(log).find(png), std::string::npos) << "the tool names its picture";
+    ASSERT_EQ(runShot(STAMMERIX_MODULE_PATH, png, log), 0) << readText(log);
+    EXPECT_NE(readText(log).find(png), std::string::npos) << "the tool names its picture";
 
-    int width = 0, height = 0;
-    ASSERT_TRUE(editorSize(width, height));
+    // The editor's size is its background's (the editor tests check that against getRect).
+    const PixelImage background = load(resources + "bmp00129.png");
+    const int width = background.width, height = background.height;
     const PixelImage shot = load(png);
+    ASSERT_GT(width, 0);
     ASSERT_EQ(shot.width, width);
     ASSERT_EQ(shot.height, height);
 
@@ -185,8 +153,6 @@ TEST_F(ShotTool, PictureShowsTheEditorWithTheLoopItsMarkersAndTheHeldKeys) {
     EXPECT_GT(amberFar, 50);
     EXPECT_GT(redFar, 50);
     // Outside the oscilloscope the traces leave the panel alone.
-    const PixelImage background = load(resources + "bmp00129.png");
-    ASSERT_EQ(background.width, width);
     EXPECT_EQ(shot.at(2, 2), background.at(2, 2));
     EXPECT_EQ(shot.at(width / 2, height - 3), background.at(width / 2, height - 3));
 
@@ -207,12 +173,12 @@ TEST_F(ShotTool, PictureShowsTheEditorWithTheLoopItsMarkersAndTheHeldKeys) {
 TEST_F(ShotTool, RefusesWhatItCannotShootAndLeavesNoPicture) {
     EXPECT_EQ(runShot(folder.path + "/missing.so", png, log), 1);
     EXPECT_FALSE(exists(png));
-    EXPECT_NE(readFile(log).find("cannot load"), std::string::npos);
+    EXPECT_NE(readText(log).find("cannot load"), std::string::npos);
 
     // A folder that does not exist: the module cannot save there, and the tool says so.
     const std::string nowhere = folder.path + "/no/such/folder/editor.png";
     EXPECT_EQ(runShot(STAMMERIX_MODULE_PATH, nowhere, log), 1);
-    EXPECT_NE(readFile(log).find("saved no picture"), std::string::npos) << readFile(log);
+    EXPECT_NE(readText(log).find("saved no picture"), std::string::npos) << readText(log);
 
     // Wrong usage.
     const std::string usage = std::string("'") + STAMMERIX_SHOT_TOOL + "' >/dev/null 2>&1";
@@ -263,13 +229,12 @@ TEST_F(SnapshotWindows, VariableMakesFramesOffScreenAndSavesTheirPictureOnClose)
     ASSERT_EQ(picture.height, 30);
     EXPECT_EQ(picture.at(0, 0), 0xFF0AC81Eu);
     EXPECT_EQ(picture.at(39, 29), 0xFF0AC81Eu);
-}
 
-TEST_F(SnapshotWindows, UnwritableFileIsReportedNotFatal) {
+    // A file that cannot be written is reported, not fatal.
     const std::string nowhere = folder.path + "/no/such/folder/frame.png";
     setenv(SnapshotWindowFactory::kVariable, nowhere.c_str(), 1);
     testing::internal::CaptureStderr();
-    auto* frame = new CFrame(CRect(0, 0, 20, 10), &window, nullptr);
+    frame = new CFrame(CRect(0, 0, 20, 10), &window, nullptr);
     frame->idle();
     delete frame;
     const std::string said = testing::internal::GetCapturedStderr();
