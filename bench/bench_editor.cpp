@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchHost.h"
 #include "effect/Stammerix.h"
 #include "platform/HeadlessWindowFactory.h"
 
@@ -27,45 +28,6 @@ constexpr std::int32_t kFrames = 512;
 constexpr std::int64_t kBlocks = 100000; // blocks per repetition
 constexpr int kRepetitions = 5;
 constexpr auto kIdlePeriod = std::chrono::microseconds(33333);
-
-// The host: a transport that moves on by one block per advance(), tempo 120 in 4/4 at
-// 44100 frames per second. Its callback takes no lock, so the figures are the plug-in's.
-VstTimeInfo timeInfo{};
-std::atomic<std::int64_t> automations{0};
-
-std::intptr_t hostCallback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void* ptr,
-                           float) {
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetSampleRate:
-        return 44100;
-    case audioMasterCanDo:
-        return ptr != nullptr && std::strcmp(static_cast<const char*>(ptr), "sendVstTimeInfo") == 0;
-    case audioMasterGetTime:
-        return reinterpret_cast<std::intptr_t>(&timeInfo);
-    case audioMasterAutomate:
-        automations.fetch_add(1, std::memory_order_relaxed);
-        return 0;
-    default:
-        return 0;
-    }
-}
-
-void resetTransport() {
-    std::memset(&timeInfo, 0, sizeof(timeInfo));
-    timeInfo.sampleRate = 44100.0;
-    timeInfo.tempo = 120.0;
-    timeInfo.timeSigNumerator = 4;
-    timeInfo.timeSigDenominator = 4;
-    timeInfo.flags = kVstTempoValid;
-}
-
-void advance() {
-    timeInfo.samplePos += kFrames;
-    timeInfo.ppqPos = timeInfo.samplePos / 22050.0;
-    timeInfo.barStartPos = std::floor(timeInfo.ppqPos / 4.0) * 4.0;
-}
 
 std::intptr_t dispatch(AEffect* effect, std::int32_t opcode, std::intptr_t value = 0,
                        void* ptr = nullptr) {
@@ -119,9 +81,9 @@ double percentile(const std::vector<double>& sorted, double p) {
 // editor closed (0) or open (1)
 void BM_Blocks(benchmark::State& state) {
     const bool open = state.range(0) != 0;
-    resetTransport();
+    benchhost::resetTransport();
     ScopedHeadlessPlatform platform;
-    auto* fx = new Stammerix(&hostCallback);
+    auto* fx = new Stammerix(&benchhost::callback);
     AEffect* effect = fx->getAeffect();
     dispatch(effect, effMainsChanged, 1);
 
@@ -151,8 +113,8 @@ void BM_Blocks(benchmark::State& state) {
                 inL[i] = level * waveL[i];
                 inR[i] = level * waveR[i];
             }
-            advance();
-            const std::int64_t before = automations.load(std::memory_order_relaxed);
+            benchhost::advance(kFrames);
+            const std::int64_t before = benchhost::automations.load(std::memory_order_relaxed);
 
             const auto start = std::chrono::steady_clock::now();
             effect->processReplacing(effect, inputs, outputs, kFrames);
@@ -163,7 +125,7 @@ void BM_Blocks(benchmark::State& state) {
             const double ns = std::chrono::duration<double, std::nano>(end - start).count();
             state.SetIterationTime(ns * 1e-9);
             all.push_back(ns);
-            if (automations.load(std::memory_order_relaxed) != before)
+            if (benchhost::automations.load(std::memory_order_relaxed) != before)
                 refresh.push_back(ns);
             else
                 plain.push_back(ns);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchHost.h"
 #include "effect/Stammerix.h"
 
 namespace {
@@ -19,40 +20,6 @@ namespace {
 constexpr std::int32_t kFrames = 512;
 constexpr int kCapacity = 441000;
 constexpr std::int32_t kBar = 88200; // 4/4 at 120 bpm, 44.1 kHz
-
-// A host whose transport moves on by one block per call of advance().
-VstTimeInfo timeInfo{};
-
-std::intptr_t hostCallback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void* ptr,
-                           float) {
-    switch (opcode) {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetSampleRate:
-        return 44100;
-    case audioMasterCanDo:
-        return ptr != nullptr && std::strcmp(static_cast<const char*>(ptr), "sendVstTimeInfo") == 0;
-    case audioMasterGetTime:
-        return reinterpret_cast<std::intptr_t>(&timeInfo);
-    default:
-        return 0;
-    }
-}
-
-void resetTransport() {
-    std::memset(&timeInfo, 0, sizeof(timeInfo));
-    timeInfo.sampleRate = 44100.0;
-    timeInfo.tempo = 120.0;
-    timeInfo.timeSigNumerator = 4;
-    timeInfo.timeSigDenominator = 4;
-    timeInfo.flags = kVstTempoValid;
-}
-
-void advance() {
-    timeInfo.samplePos += kFrames;
-    timeInfo.ppqPos = timeInfo.samplePos / 22050.0;
-    timeInfo.barStartPos = std::floor(timeInfo.ppqPos / 4.0) * 4.0;
-}
 
 struct Stereo {
     std::vector<float> inL, inR, outL, outR;
@@ -81,12 +48,12 @@ void setPerFrame(benchmark::State& state) {
 void BM_Baseline(benchmark::State& state) {
     std::vector<float> left(kCapacity), right(kCapacity);
     Stereo io;
-    resetTransport();
+    benchhost::resetTransport();
     std::int32_t position = 0;
     for (auto _ : state) {
-        advance();
-        const auto start = static_cast<std::int32_t>(
-            std::fmod((timeInfo.ppqPos - timeInfo.barStartPos) * 22050.0, kBar));
+        benchhost::advance(kFrames);
+        const auto start = static_cast<std::int32_t>(std::fmod(
+            (benchhost::timeInfo.ppqPos - benchhost::timeInfo.barStartPos) * 22050.0, kBar));
         position = start;
         for (std::int32_t i = 0; i < kFrames; ++i) {
             left[position] = io.inL[i];
@@ -106,13 +73,13 @@ BENCHMARK(BM_Baseline);
 
 void BM_ProcessReplacing(benchmark::State& state) {
     const auto type = static_cast<std::int32_t>(state.range(0));
-    resetTransport();
-    Stammerix fx(&hostCallback);
+    benchhost::resetTransport();
+    Stammerix fx(&benchhost::callback);
     Stereo io;
     fx.setParameter(1, type == 7 ? 1.0f : static_cast<float>(type) / 7.0f);
     fx.setParameter(0, 1.0f);
     for (auto _ : state) {
-        advance();
+        benchhost::advance(kFrames);
         fx.processReplacing(io.in, io.out, kFrames);
         benchmark::DoNotOptimize(io.outL.data());
         benchmark::ClobberMemory();

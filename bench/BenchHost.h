@@ -1,0 +1,52 @@
+// The host of the benchmarks: tempo 120 in 4/4 at 44100 frames per second, a transport that
+// moves on by one block per advance(), and a callback that takes no lock, so that the figures
+// are the plug-in's own.
+#pragma once
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "host/VstInterface.h"
+
+namespace benchhost {
+
+inline VstTimeInfo timeInfo{};
+inline std::atomic<std::int64_t> automations{0};
+
+inline std::intptr_t callback(AEffect*, std::int32_t opcode, std::int32_t, std::intptr_t, void* ptr,
+                              float) {
+    switch (opcode) {
+    case audioMasterVersion:
+        return 2400;
+    case audioMasterGetSampleRate:
+        return 44100;
+    case audioMasterCanDo:
+        return ptr != nullptr && std::strcmp(static_cast<const char*>(ptr), "sendVstTimeInfo") == 0;
+    case audioMasterGetTime:
+        return reinterpret_cast<std::intptr_t>(&timeInfo);
+    case audioMasterAutomate:
+        automations.fetch_add(1, std::memory_order_relaxed);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+inline void resetTransport() {
+    std::memset(&timeInfo, 0, sizeof(timeInfo));
+    timeInfo.sampleRate = 44100.0;
+    timeInfo.tempo = 120.0;
+    timeInfo.timeSigNumerator = 4;
+    timeInfo.timeSigDenominator = 4;
+    timeInfo.flags = kVstTempoValid;
+}
+
+inline void advance(std::int32_t frames) {
+    timeInfo.samplePos += frames;
+    timeInfo.ppqPos = timeInfo.samplePos / 22050.0;
+    timeInfo.barStartPos = std::floor(timeInfo.ppqPos / 4.0) * 4.0;
+}
+
+} // namespace benchhost
