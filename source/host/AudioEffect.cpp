@@ -371,37 +371,67 @@ void AudioEffect::long2string(std::int32_t value, char* text) {
 // ---------------------------------------------------------------------------------------------
 // The functions in the record.
 
+class AudioEffect::RecordCall {
+public:
+    explicit RecordCall(AudioEffect* effect) : effect(effect) {
+        effect->recordCalls.fetch_add(1, std::memory_order_acq_rel);
+    }
+    ~RecordCall() {
+        if (effect->recordCalls.fetch_sub(1, std::memory_order_acq_rel) == 1 &&
+            effect->closed.load(std::memory_order_acquire))
+            delete effect;
+    }
+    RecordCall(const RecordCall&) = delete;
+    RecordCall& operator=(const RecordCall&) = delete;
+
+private:
+    AudioEffect* effect;
+};
+
 std::intptr_t AudioEffect::dispatchEffectClass(AEffect* e, std::int32_t opCode, std::int32_t index,
                                                std::intptr_t value, void* ptr, float opt) {
     AudioEffect* effect = objectOf(e);
     if (!effect)
         return 0;
+    RecordCall call(effect);
     const std::intptr_t result = effect->dispatcher(opCode, index, value, ptr, opt);
-    if (opCode == effClose) {
-        delete effect;
-        return 1;
-    }
-    return result;
+    if (opCode != effClose)
+        return result;
+    // Destroyed when this call returns, or, when the host closes from inside another call into
+    // the effect, when that one returns. The host may not hear from a closed effect again.
+    if (effect->recordCalls.load(std::memory_order_acquire) > 1)
+        effect->audioMaster = nullptr;
+    effect->closed.store(true, std::memory_order_release);
+    return 1;
 }
 
 float AudioEffect::getParameterClass(AEffect* e, std::int32_t index) {
     AudioEffect* effect = objectOf(e);
-    return effect ? effect->getParameter(index) : 0.0f;
+    if (!effect)
+        return 0.0f;
+    RecordCall call(effect);
+    return effect->getParameter(index);
 }
 
 void AudioEffect::setParameterClass(AEffect* e, std::int32_t index, float value) {
-    if (AudioEffect* effect = objectOf(e))
+    if (AudioEffect* effect = objectOf(e)) {
+        RecordCall call(effect);
         effect->setParameter(index, value);
+    }
 }
 
 void AudioEffect::processClass(AEffect* e, float** inputs, float** outputs,
                                std::int32_t sampleFrames) {
-    if (AudioEffect* effect = objectOf(e))
+    if (AudioEffect* effect = objectOf(e)) {
+        RecordCall call(effect);
         effect->process(inputs, outputs, sampleFrames);
+    }
 }
 
 void AudioEffect::processClassReplacing(AEffect* e, float** inputs, float** outputs,
                                         std::int32_t sampleFrames) {
-    if (AudioEffect* effect = objectOf(e))
+    if (AudioEffect* effect = objectOf(e)) {
+        RecordCall call(effect);
         effect->processReplacing(inputs, outputs, sampleFrames);
+    }
 }

@@ -2,6 +2,7 @@
 // and wraps the basic host calls.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "host/VstInterface.h"
@@ -100,4 +101,12 @@ protected:
     std::int32_t curProgram;
     std::int32_t blockSize;
     AEffect cEffect;
+
+private:
+    // Calls through the record that are running, on any thread. A host may close the effect
+    // from inside one of its own callbacks (from its idle handler while a button of the editor
+    // is held, say); the object then goes when the outermost call returns.
+    class RecordCall;
+    std::atomic<std::int32_t> recordCalls{0};
+    std::atomic<bool> closed{false};
 };
