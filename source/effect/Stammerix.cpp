@@ -413,7 +413,7 @@ void Stammerix::runFrames(float** inputs, float** outputs, std::int32_t sampleFr
 }
 
 // Runs frames of the stretch while the recording state stays as read for its first frame;
-// returns how many (at least one). Each frame reads the shared state anew.
+// returns how many (at least one). The shared state is read anew every kStateFrames frames.
 std::int32_t Stammerix::runStretch(const Stretch& stretch, std::int32_t length) {
     if (_params.intern.isrecording.load(std::memory_order_relaxed) == 0)
         return playRun(stretch);
@@ -450,11 +450,14 @@ std::int32_t Stammerix::playRun(const Stretch& s) {
     const float* loopR = myEngine.span(1, s.position, s.count);
     const bool playing = isPlaing && loopL != nullptr && loopR != nullptr;
     std::int32_t j = 0;
-    for (; j < s.count; ++j) {
+    while (j < s.count) {
         if (j > 0 && _params.intern.isrecording.load(std::memory_order_relaxed) != 0)
             break;
-        s.outL[j] = playing ? loopL[j] : 0.0f;
-        s.outR[j] = playing ? loopR[j] : 0.0f;
+        const std::int32_t end = std::min(s.count, j + kStateFrames);
+        for (; j < end; ++j) {
+            s.outL[j] = playing ? loopL[j] : 0.0f;
+            s.outR[j] = playing ? loopR[j] : 0.0f;
+        }
     }
     return j;
 }
@@ -499,58 +502,65 @@ std::int32_t Stammerix::recordRun(const Stretch& s, std::int32_t type, float tar
         datachanged = true;
 
     std::int32_t j = 0;
-    for (; j < count; ++j) {
+    while (j < count) {
         if (j > 0 && (_params.intern.isrecording.load(std::memory_order_relaxed) == 0 ||
                       _params.intern.type.load(std::memory_order_relaxed) != type ||
                       fVelocity.load(std::memory_order_relaxed) != target))
             break;
-        // Both inputs are read before any output: the arrays may be the same.
-        const float left = s.inL[j];
-        const float right = s.inR[j];
-        if (Ramp) {
-            if (gain < target - step)
-                gain += step;
-            if (gain > target + step)
-                gain -= step;
-            gain = std::min(1.0f, std::max(0.0f, gain));
-        }
-        // What the loop holds at the bar position after this frame's write.
-        float heardL;
-        float heardR;
-        if (Kind == kOverwrite) {
-            heardL = loopL[j] = left * gain;
-            heardR = loopR[j] = right * gain;
-        } else if (Kind == kMix) {
-            heardL = loopL[j] = loopL[j] + left * gain;
-            heardR = loopR[j] = loopR[j] + right * gain;
-        } else if (Kind == kErase) {
-            heardL = loopL[j] = 0.0f;
-            heardR = loopR[j] = 0.0f;
-        } else {
-            if (Kind == kOwnOverwrite) {
-                ownL[j] = left * gain;
-                ownR[j] = right * gain;
-            } else if (Kind == kOwnMix) {
-                ownL[j] += left * gain;
-                ownR[j] += right * gain;
-            } else if (Kind == kOwnErase) {
-                ownL[j] = gain * 0.0f;
-                ownR[j] = gain * 0.0f;
+        const std::int32_t end = std::min(count, j + kStateFrames);
+        bool steady = false;
+        for (; j < end; ++j) {
+            // Both inputs are read before any output: the arrays may be the same.
+            const float left = s.inL[j];
+            const float right = s.inR[j];
+            if (Ramp) {
+                if (gain < target - step)
+                    gain += step;
+                if (gain > target + step)
+                    gain -= step;
+                gain = std::min(1.0f, std::max(0.0f, gain));
             }
-            heardL = loopL[j];
-            heardR = loopR[j];
+            // What the loop holds at the bar position after this frame's write.
+            float heardL;
+            float heardR;
+            if (Kind == kOverwrite) {
+                heardL = loopL[j] = left * gain;
+                heardR = loopR[j] = right * gain;
+            } else if (Kind == kMix) {
+                heardL = loopL[j] = loopL[j] + left * gain;
+                heardR = loopR[j] = loopR[j] + right * gain;
+            } else if (Kind == kErase) {
+                heardL = loopL[j] = 0.0f;
+                heardR = loopR[j] = 0.0f;
+            } else {
+                if (Kind == kOwnOverwrite) {
+                    ownL[j] = left * gain;
+                    ownR[j] = right * gain;
+                } else if (Kind == kOwnMix) {
+                    ownL[j] += left * gain;
+                    ownR[j] += right * gain;
+                } else if (Kind == kOwnErase) {
+                    ownL[j] = gain * 0.0f;
+                    ownR[j] = gain * 0.0f;
+                }
+                heardL = loopL[j];
+                heardR = loopR[j];
+            }
+            if (Kind == kMonitor) {
+                s.outL[j] = heardL + left;
+                s.outR[j] = heardR + right;
+            } else {
+                s.outL[j] = playing ? heardL : 0.0f;
+                s.outR[j] = playing ? heardR : 0.0f;
+            }
+            if (Ramp && settled(gain, target, step)) {
+                ++j; // steady from here: the caller goes on without the ramp
+                steady = true;
+                break;
+            }
         }
-        if (Kind == kMonitor) {
-            s.outL[j] = heardL + left;
-            s.outR[j] = heardR + right;
-        } else {
-            s.outL[j] = playing ? heardL : 0.0f;
-            s.outR[j] = playing ? heardR : 0.0f;
-        }
-        if (Ramp && settled(gain, target, step)) {
-            ++j; // steady from here: the caller goes on without the ramp
+        if (steady)
             break;
-        }
     }
     if (atOwnPosition)
         myEngine.increaseSecretpos(j, length); // no wrap inside the run: one step does it

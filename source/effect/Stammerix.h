@@ -88,6 +88,10 @@ private:
         std::int32_t count;
         std::int32_t position;
     };
+    // Another thread's recording changes are looked at every this many frames: a change
+    // lands at some frame of the block either way, and the frames between stay free of
+    // atomic loads so that the compiler can keep them tight.
+    static constexpr std::int32_t kStateFrames = 32;
     void runFrames(float** inputs, float** outputs, std::int32_t sampleFrames);
     std::int32_t runStretch(const Stretch& stretch, std::int32_t length);
     std::int32_t playRun(const Stretch& stretch);
