@@ -35,10 +35,23 @@ public:
     void setColumns(std::int32_t columns);
     std::int32_t getColumns() const { return columnCount.load(std::memory_order_relaxed); }
 
+    // The loop buffer in segments of 2^kSegmentShift samples, one bit each (the last bit
+    // stands for every segment from 63 on): the writer says which ones it wrote since its
+    // last publication, and only columns that sample those are read from the loop again.
+    static constexpr int kSegmentShift = 13;
+    static constexpr std::uint64_t kAllWritten = ~std::uint64_t{0};
+    // The segments that samples first to first + count - 1 lie in; 0 for no samples.
+    static std::uint64_t segmentsOf(std::int32_t first, std::int32_t count);
+
     // Audio thread. left and right hold capacity samples; positions at or beyond capacity
-    // (or a length beyond it) read as silence. Wait-free, no allocation.
+    // (or a length beyond it) read as silence. written names the segments written since the
+    // previous publication; a change of buffer, capacity, length or columns, or a call to
+    // invalidate, reads every column anew. Wait-free, no allocation.
     void publish(const float* left, const float* right, std::int32_t capacity, std::int32_t length,
-                 std::int32_t posRed, std::int32_t posGreen);
+                 std::int32_t posRed, std::int32_t posGreen, std::uint64_t written = kAllWritten);
+
+    // Any thread: the next publication reads every column from the loop.
+    void invalidate() { stale.store(true, std::memory_order_relaxed); }
 
     // User-interface thread. Copies the newest frame into out and returns true when one was
     // published since the last take; returns false and leaves out alone otherwise.
@@ -53,4 +66,21 @@ private:
     std::uint32_t front = 2;           // owned by the reader
     std::uint32_t published = 0;       // owned by the publisher
     std::atomic<std::int32_t> columnCount{0};
+    std::atomic<bool> stale{true};
+
+    // Owned by the publisher: the columns as last read from the loop, and what they were read
+    // from.
+    float cachedLeft[ScopeFrame::kMaxColumns] = {};
+    float cachedRight[ScopeFrame::kMaxColumns] = {};
+    const float* cachedFromLeft = nullptr;
+    const float* cachedFromRight = nullptr;
+    std::int32_t cachedCapacity = -1;
+    std::int32_t cachedLength = -1;
+    std::int32_t cachedColumns = -1;
+    // The columns whose samples lie in each segment.
+    struct Columns {
+        std::int32_t begin = 0;
+        std::int32_t end = 0;
+    };
+    Columns segmentColumns[64];
 };

@@ -110,6 +110,7 @@ std::int32_t StammerixEditor::open(void* ptr) {
     _controls.myOscilloscope = new COscilloscope(scopeSize, this, kScopeTag, _res.OscilloscopeBack);
     frame->addView(_controls.myOscilloscope);
 
+    scope.invalidate();
     bOpened.store(true, std::memory_order_release);
     return 1;
 }
@@ -221,9 +222,11 @@ void StammerixEditor::valueChanged(CDrawContext*, CControl* control) {
     }
 }
 
-void StammerixEditor::refreshScope(const float* left, const float* right, std::int32_t capacity,
-                                   std::int32_t length, std::int32_t posRed,
-                                   std::int32_t posGreen) {
-    if (isOpen())
-        scope.publish(left, right, capacity, length, posRed, posGreen);
+bool StammerixEditor::refreshScope(const float* left, const float* right, std::int32_t capacity,
+                                   std::int32_t length, std::int32_t posRed, std::int32_t posGreen,
+                                   std::uint64_t written) {
+    if (!isOpen())
+        return false;
+    scope.publish(left, right, capacity, length, posRed, posGreen, written);
+    return true;
 }

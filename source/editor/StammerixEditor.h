@@ -53,9 +53,12 @@ public:
 
     // Any thread: whether the window is open.
     bool isOpen() const { return bOpened.load(std::memory_order_acquire); }
-    // Audio thread: publishes the loop's picture and the two markers for the next idle.
-    void refreshScope(const float* left, const float* right, std::int32_t capacity,
-                      std::int32_t length, std::int32_t posRed, std::int32_t posGreen);
+    // Audio thread: publishes the loop's picture and the two markers for the next idle;
+    // written names the loop's segments written since the last publication (see
+    // ScopeHandover). False when the window is closed and nothing was published.
+    bool refreshScope(const float* left, const float* right, std::int32_t capacity,
+                      std::int32_t length, std::int32_t posRed, std::int32_t posGreen,
+                      std::uint64_t written = ScopeHandover::kAllWritten);
 
     // The controls of the open window (null while closed), for tests and tools.
     CKickButton* getButton(int k) const;

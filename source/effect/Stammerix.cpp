@@ -49,7 +49,7 @@ Stammerix::Stammerix(audioMasterCallback audioMaster)
       myLocalWaveSize(88200), _hostCanDoVstTimeInfo(false), _hostCanDoTempo(false), _bpm(120.0f),
       datachanged(false), _pEditor(nullptr), dacount(0), isPlaing(false), oldpos(0), _flags{false},
       fCurrVelocity(kVelocityStep), fVelocityChanger(kVelocityStep), fVelocity(kVelocityStep),
-      currentProgram(0), scratch{}, sink{} {
+      currentProgram(0), scratch{}, sink{}, scopeWritten(ScopeHandover::kAllWritten) {
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(kUniqueID);
@@ -562,8 +562,13 @@ std::int32_t Stammerix::recordRun(const Stretch& s, std::int32_t type, float tar
         if (steady)
             break;
     }
-    if (atOwnPosition)
+    if (atOwnPosition) {
+        if (ownL != &sink[0])
+            scopeWritten |= ScopeHandover::segmentsOf(myEngine.getSecretPos(), j);
         myEngine.increaseSecretpos(j, length); // no wrap inside the run: one step does it
+    } else if (writes) {
+        scopeWritten |= ScopeHandover::segmentsOf(s.position, j);
+    }
     fCurrVelocity = gain;
     return j;
 }
@@ -598,9 +603,10 @@ void Stammerix::refreshEditor(std::int32_t sampleFrames) {
         static_cast<std::int64_t>(mySamplePos) + (sampleFrames > 0 ? sampleFrames : 0);
     if (myLocalWaveSize > 0)
         after %= myLocalWaveSize;
-    _pEditor->refreshScope(myEngine.getLeft(), myEngine.getRight(), myEngine.getLength(),
-                           myLocalWaveSize, static_cast<std::int32_t>(after),
-                           myEngine.getSecretPos());
+    if (_pEditor->refreshScope(myEngine.getLeft(), myEngine.getRight(), myEngine.getLength(),
+                               myLocalWaveSize, static_cast<std::int32_t>(after),
+                               myEngine.getSecretPos(), scopeWritten))
+        scopeWritten = 0;
     datachanged = false;
     dacount = 0;
     _pEditor->update();

@@ -130,4 +130,6 @@ private:
     float scratch[kScratchFrames];
     // Takes the one write of the engine's own position that falls outside the buffer.
     float sink[2];
+    // The loop's segments written since the oscilloscope last got its picture.
+    std::uint64_t scopeWritten;
 };

@@ -292,6 +292,62 @@ TEST_F(EditorFixture, AudioRefreshesTheOscilloscopeOnlyWhileOpen) {
     EXPECT_TRUE(automation().empty());
 }
 
+// Only the loop's segments written since the last picture are read again: whatever was
+// written, wherever, while open or closed, the next picture shows the whole loop as it is.
+TEST_F(EditorFixture, TheOscilloscopeShowsEveryWriteOfTheLoop) {
+    AudioBlock block(512);
+    double ppq = 0.0;
+    const std::int32_t width = 408;
+    // Recording off, blocks until the next refresh; then the picture must match the loop.
+    auto expectPictureOfTheLoop = [&](const char* what, double bpm) {
+        TestHost::setParameter(fx, 0, 0.0f);
+        host.clearCalls();
+        for (int b = 0; b < 20 && automation().empty(); ++b) {
+            host.setTransport(44100.0, bpm, ppq, std::floor(ppq / 4.0) * 4.0);
+            TestHost::processReplacing(fx, block.inputs(), block.outputs(), block.frames());
+            ppq += block.frames() * bpm / 60.0 / 44100.0;
+        }
+        dispatch(effEditIdle);
+        COscilloscope* scope = editor->getOscilloscope();
+        ASSERT_NE(scope, nullptr);
+        const std::int32_t length = effect->getLoopLength();
+        ASSERT_EQ(scope->getLength(), length) << what;
+        auto& loop = const_cast<engine&>(effect->getEngine());
+        int wrong = 0;
+        for (std::int32_t i = 0; i < width; ++i) {
+            const std::int32_t index = ScopeFrame::sampleIndex(length, width, i);
+            wrong += scope->getSample(0, index) != loop.getLeft()[index];
+            wrong += scope->getSample(1, index) != loop.getRight()[index];
+        }
+        EXPECT_EQ(wrong, 0) << what;
+    };
+    auto record = [&](std::int32_t type, int blocks, float level) {
+        TestHost::setParameter(fx, 1, type == 7 ? 1.0f : static_cast<float>(type) / 7.0f);
+        TestHost::setParameter(fx, 0, 1.0f);
+        for (int b = 0; b < blocks; ++b)
+            playBlock(block, ppq, level + 0.01f * static_cast<float>(b));
+    };
+
+    ASSERT_NE(openWindow(), nullptr);
+    expectPictureOfTheLoop("silence", 120.0);
+    record(0, 40, 0.5f);
+    expectPictureOfTheLoop("overwrite at the bar position", 120.0);
+    record(4, 25, 0.3f);
+    expectPictureOfTheLoop("overwrite at the own position", 120.0);
+    record(5, 60, 0.1f);
+    expectPictureOfTheLoop("overdub at the own position, past its wrap", 120.0);
+    record(2, 12, 0.0f);
+    expectPictureOfTheLoop("erase at the bar position", 120.0);
+    dispatch(effEditClose);
+    record(1, 30, 0.2f);
+    record(6, 30, 0.0f);
+    ASSERT_NE(openWindow(), nullptr);
+    expectPictureOfTheLoop("written while closed", 120.0);
+    expectPictureOfTheLoop("a longer loop", 90.0);
+    record(0, 20, 0.4f);
+    expectPictureOfTheLoop("written into the longer loop", 90.0);
+}
+
 // Hosts that call back into the editor from inside the plug-in's calls to them: a held button's
 // tracking loop idles the host (audioMasterIdle), and some hosts then close or reopen the
 // editor there.

@@ -63,6 +63,55 @@ TEST(ScopeHandover, NeverReadsOutsideTheLoop) {
     EXPECT_EQ(ScopeFrame::sampleIndex(441000, 0, 7), 0);
 }
 
+TEST(ScopeHandover, ReadsTheLoopAgainOnlyWhereItWasWritten) {
+    EXPECT_EQ(ScopeHandover::segmentsOf(0, 0), 0u);
+    EXPECT_EQ(ScopeHandover::segmentsOf(-1, 10), 0u);
+    EXPECT_EQ(ScopeHandover::segmentsOf(0, 1), 1u);
+    EXPECT_EQ(ScopeHandover::segmentsOf(8191, 2), 3u);
+    EXPECT_EQ(ScopeHandover::segmentsOf(3 * 8192, 8192), 8u);
+    EXPECT_EQ(ScopeHandover::segmentsOf(63 * 8192 - 1, 1000000), 3ull << 62);
+    EXPECT_EQ(ScopeHandover::segmentsOf(2000000000, 2000000000), 1ull << 63);
+
+    auto handover = std::make_unique<ScopeHandover>();
+    auto frame = std::make_unique<ScopeFrame>();
+    std::vector<float> left(441000, 1.0f), right(441000, -1.0f);
+    handover->setColumns(400);
+    handover->publish(left.data(), right.data(), 441000, 88200, 0, 0, 0); // the first reads all
+    ASSERT_TRUE(handover->take(*frame));
+    EXPECT_EQ(frame->left[399], 1.0f);
+    // Columns 0 to 37 sample segment 0 (indices below 8192), 38 to 74 segment 1.
+    std::fill(left.begin(), left.end(), 2.0f);
+    std::fill(right.begin(), right.end(), -2.0f);
+    handover->publish(left.data(), right.data(), 441000, 88200, 0, 0,
+                      ScopeHandover::segmentsOf(9000, 10));
+    ASSERT_TRUE(handover->take(*frame));
+    EXPECT_EQ(frame->left[37], 1.0f);
+    EXPECT_EQ(frame->left[38], 2.0f);
+    EXPECT_EQ(frame->right[74], -2.0f);
+    EXPECT_EQ(frame->right[75], -1.0f);
+    // Told nothing was written, it still shows its last reading, in every slot it fills.
+    for (int n = 0; n < 3; ++n) {
+        handover->publish(left.data(), right.data(), 441000, 88200, n, 0, 0);
+        ASSERT_TRUE(handover->take(*frame));
+        EXPECT_EQ(frame->left[38] + frame->left[37] + frame->left[75], 4.0f) << n;
+    }
+    // Anything that moves the columns, or an invalidation, reads every column again.
+    handover->publish(left.data(), right.data(), 441000, 88201, 0, 0, 0);
+    ASSERT_TRUE(handover->take(*frame));
+    EXPECT_EQ(frame->left[0], 2.0f);
+    std::fill(left.begin(), left.end(), 3.0f);
+    handover->invalidate();
+    handover->publish(left.data(), right.data(), 441000, 88201, 0, 0, 0);
+    ASSERT_TRUE(handover->take(*frame));
+    EXPECT_EQ(frame->left[0], 3.0f);
+    EXPECT_EQ(frame->left[399], 3.0f);
+    handover->setColumns(300);
+    std::fill(left.begin(), left.end(), 4.0f);
+    handover->publish(left.data(), right.data(), 441000, 88201, 0, 0, 0);
+    ASSERT_TRUE(handover->take(*frame));
+    EXPECT_EQ(frame->left[299], 4.0f);
+}
+
 TEST(ScopeHandover, ReaderAlwaysSeesWholeFramesWhileTheWriterRuns) {
     auto handover = std::make_unique<ScopeHandover>();
     handover->setColumns(256);
