@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <benchmark/benchmark.h>
+
 #include "host/VstInterface.h"
 
 namespace benchhost {
@@ -47,6 +49,18 @@ inline void advance(std::int32_t frames) {
     timeInfo.samplePos += frames;
     timeInfo.ppqPos = timeInfo.samplePos / 22050.0;
     timeInfo.barStartPos = std::floor(timeInfo.ppqPos / 4.0) * 4.0;
+}
+
+// Runs the benchmarks chosen on the command line through reporter, then lets it print the
+// ratios it gathered.
+template <class Reporter> int runAndReport(Reporter& reporter, int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace benchhost

@@ -257,16 +257,8 @@ int main(int argc, char** argv) {
     std::vector<char*> args(argv, argv + argc);
     static char interleave[] = "--benchmark_enable_random_interleaving=true";
     args.insert(args.begin() + 1, interleave);
-    int count = static_cast<int>(args.size());
+    const int count = static_cast<int>(args.size());
     args.push_back(nullptr);
-    argv = args.data();
-    argc = count;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
-    benchmark::Shutdown();
-    return 0;
+    return benchhost::runAndReport(reporter, count, args.data());
 }
