@@ -295,6 +295,9 @@ void Stammerix::timingFromTimeInfo(const VstTimeInfo& info) {
     myLocalWaveSize = loopLengthFrom(length);
     _bpm =
         static_cast<float>(std::min(tempo, static_cast<double>(std::numeric_limits<float>::max())));
+    // The first block after a start sits where the stopped blocks before it sat: a host that
+    // says it plays is believed, or the loop's downbeat would be cut at every start.
+    const bool hostPlays = (info.flags & kVstTransportPlaying) != 0;
     if (position < 0.0) {
         // Before the bar's start (a pre-roll): the loop is read from its start; the
         // position differs from any earlier one, which never is negative.
@@ -306,7 +309,7 @@ void Stammerix::timingFromTimeInfo(const VstTimeInfo& info) {
     // the buffer) wrap into it, as the next bar would start over.
     mySamplePos =
         myLocalWaveSize > 0 ? static_cast<std::int32_t>(std::fmod(position, myLocalWaveSize)) : 0;
-    isPlaing = mySamplePos != oldpos;
+    isPlaing = hostPlays || mySamplePos != oldpos;
 }
 
 void Stammerix::timingFromTempo(std::int32_t tempoTimes10000) {

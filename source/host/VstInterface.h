@@ -294,8 +294,9 @@ static_assert(offsetof(VstEvents, numEvents) == 0, "VstEvents layout");
 static_assert(offsetof(VstEvents, reserved) == 8, "VstEvents layout");
 static_assert(offsetof(VstEvents, events) == 16, "VstEvents layout");
 
-// Bit of VstTimeInfo::flags: the tempo and position fields are valid.
-enum { kVstTempoValid = 1 << 10 };
+// Bits of VstTimeInfo::flags: the transport is playing; the tempo and position fields are
+// valid.
+enum { kVstTransportPlaying = 1 << 1, kVstTempoValid = 1 << 10 };
 
 struct VstTimeInfo {
     double samplePos;

@@ -246,6 +246,28 @@ TEST(Session, TransportStoppedIsSilentButMonitors) {
     EXPECT_GE(s.phase(2, &ds, EXPECTING(monitor), false), 0);
 }
 
+TEST(Session, PlaybackStartsOnTheDownbeatWhenTheHostSaysItPlays) {
+    Session s;
+    s.open(true, 1200000);
+    MidiEventList c = note(true, 60), off = note(false, 60);
+    s.seek(kBar - kFrames);
+    EXPECT_EQ(s.phase(1, nullptr, EXPECTING(silence)), kFrames);
+    EXPECT_GE(s.phase(173, &c, EXPECTING(overwrite)), 0); // a bar and a bit
+    // Located to the bar line, then stopped there: silence, however long.
+    s.seek(2 * kBar);
+    EXPECT_GE(s.phase(1, &off, EXPECTING(playback), false), 0);
+    EXPECT_EQ(s.phase(3, nullptr, EXPECTING(silence), false), 3 * kFrames);
+    // Play: the very first block is the loop's first block, downbeat included.
+    s.host.timeInfo.flags |= kVstTransportPlaying;
+    EXPECT_EQ(s.phase(1, nullptr, EXPECTING(playback), false), 0);
+    EXPECT_GE(s.phase(4, nullptr, EXPECTING(playback)), 0);
+    // A host that never sets the flag still plays while its position moves...
+    EXPECT_GE(s.phase(2, nullptr, EXPECTING(playback)), 0);
+    // ...and is silent once it stands.
+    EXPECT_GE(s.phase(1, nullptr, EXPECTING(playback), false), 0);
+    EXPECT_EQ(s.phase(2, nullptr, EXPECTING(silence), false), 2 * kFrames);
+}
+
 TEST(Session, TempoOnlyHost) {
     Session s;
     s.open(false, 1200000);
