@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/PixelImage.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 bool isFinite(double v) {
@@ -177,7 +178,7 @@ double CairoGraphics::textAdvance(const char* text) {
     if (!text || !ok())
         return 0;
     cairo_text_extents_t extents;
-    cairo_text_extents(cr, text, &extents);
+    cairo_text_extents(cr, TextEncoding::drawable(text).c_str(), &extents);
     return extents.x_advance;
 }
 
@@ -190,7 +191,7 @@ void CairoGraphics::showText(double x, double baseline, const char* text, double
     cairo_set_source_rgba(cr, r, g, b, a);
     cairo_new_path(cr);
     cairo_move_to(cr, x, baseline);
-    cairo_show_text(cr, text);
+    cairo_show_text(cr, TextEncoding::drawable(text).c_str());
     if (underline) {
         const double end = x + textAdvance(text);
         cairo_new_path(cr);

@@ -2,6 +2,7 @@
 
 #include "GuiTestSupport.h"
 #include "gui/CDrawContext.h"
+#include "host/AudioEffect.h"
 #include "platform/HeadlessSurface.h"
 
 namespace {
@@ -292,4 +293,31 @@ TEST(DrawContext, TextIsDrawnInsideItsRectangle) {
             }
     EXPECT_GT(lit, 20);
     EXPECT_EQ(outside, 0);
+}
+
+// Any byte string is drawable: bytes that are not UTF-8 are read as Mac Roman (the dB
+// display's minus infinity is 0xB0), and never blank what is drawn after them.
+TEST(DrawContext, TextOfAnyBytesLeavesTheContextDrawing) {
+    HeadlessSurface surface(60, 20);
+    surface.clear(kBlack);
+    CDrawContext context(nullptr, surface.graphics(), nullptr);
+    char high[129] = {};
+    for (int i = 0; i < 128; ++i)
+        high[i] = static_cast<char>(0x80 + i);
+    EXPECT_GT(context.getStringWidth(high), 0);
+    context.drawString(high, CRect(0, 0, 60, 10));
+    context.setFillColor(kWhiteCColor);
+    context.fillRect(CRect(10, 12, 50, 20));
+    EXPECT_EQ(surface.pixel(10, 12), kWhite);
+    EXPECT_EQ(surface.pixel(49, 19), kWhite);
+    // A UTF-8 name measures as its characters; a Mac Roman byte as the character it stands for.
+    EXPECT_EQ(context.getStringWidth("Caf\xC3\xA9"), context.getStringWidth("Caf\x8E"));
+    struct Formatter : AudioEffect {
+        Formatter() : AudioEffect(nullptr, 0, 0) {}
+        void process(float**, float**, std::int32_t) override {}
+    };
+    char dB[16];
+    Formatter().dB2string(0.0f, dB);
+    EXPECT_EQ(context.getStringWidth(dB), context.getStringWidth("-\xE2\x88\x9E")); // "-" infinity
+    EXPECT_NE(context.getStringWidth(dB), context.getStringWidth("-?"));
 }
