@@ -304,9 +304,8 @@ void CDrawContext::fillRect(const CRect& rect) {
 void CDrawContext::drawEllipse(const CRect& rect, CDrawStyle style) {
     CRect r(rect);
     r.offset(offset.x, offset.y);
+    // Ellipses are always drawn with solid lines: the dash pattern is for straight strokes.
     if (PlatformGraphics* g = beginCGContext()) {
-        if (style != kDrawFilled)
-            applyLineStyle(g);
         g->beginPath();
         g->addEllipse(r.left, r.top, r.width(), r.height());
         g->drawPath(pathMode(style));

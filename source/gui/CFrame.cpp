@@ -342,7 +342,7 @@ void CFrame::setFocusView(CView* view) {
     pFocusView = view;
     if (pFocusView && pFocusView->wantsFocus())
         pFocusView->setDirty(true);
-    if (old && old != view) {
+    if (old) {
         old->looseFocus(nullptr);
         if (old->wantsFocus())
             old->setDirty(true);

@@ -134,6 +134,12 @@ TEST(DrawContext, PathsCarryTheOffsetAndTheClipBracket) {
         EXPECT_EQ(g.count("draw fillstroke"), 1);
         context.fillEllipse(CRect(1, 2, 5, 8));
         EXPECT_EQ(g.count("ellipse 1 2 4 6"), 1);
+        // Dashes are for straight strokes: an ellipse is solid whatever the line style.
+        context.setLineStyle(kLineOnOffDash);
+        g.calls.clear();
+        context.drawEllipse(CRect(1, 2, 5, 8), kDrawFilledAndStroked);
+        EXPECT_EQ(g.joined(), "save; clip 0 0 1000 1000; begin; ellipse 1 2 4 6; draw fillstroke; "
+                              "restore");
         g.calls.clear();
     }
     // Destruction undoes the two saves of construction and flushes.

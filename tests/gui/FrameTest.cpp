@@ -190,13 +190,16 @@ TEST_F(FrameFixture, FocusRulesKeysAndRemoval) {
     EXPECT_EQ(frame->getFocusView(), nullptr);
     context->forget();
 
-    // Removing the focus view clears the focus.
+    // Giving the focus to the view that has it tells that view it loses it first.
+    frame->setFocusView(b);
     frame->setFocusView(b);
     EXPECT_EQ(frame->getFocusView(), b);
+    EXPECT_EQ(b->focusLost, 1);
+    // Removing the focus view clears the focus.
     b->remember();
     frame->removeView(b, true);
     EXPECT_EQ(frame->getFocusView(), nullptr);
-    EXPECT_EQ(b->focusLost, 1);
+    EXPECT_EQ(b->focusLost, 2);
     b->forget();
 
     // So does removing the container that holds it.
