@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "editor/COscilloscope.h"
+#include "effect/Stammerix.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/CKickButton.h"
@@ -93,17 +94,16 @@ std::int32_t StammerixEditor::open(void* ptr) {
                        this);
     frame->setBackground(_res.background);
 
-    const float type = _fx ? _fx->getParameter(1) : 0.0f;
     for (int k = 0; k < kNumButtons; ++k) {
         CRect size(kButtonLeft[k], kButtonTop, kButtonLeft[k] + kButtonWidth,
                    kButtonTop + kButtonHeight);
         CPoint offset(0, 0);
         auto* button =
             new CKickButton(size, this, kButtonTag, k < 4 ? _res.OnOff1 : _res.OnOff2, offset);
-        button->setValue(type);
         _controls.*kSlots[k] = button;
         frame->addView(button);
     }
+    showRecordingState();
 
     CRect scopeSize(kScopeLeft, kScopeTop, kScopeLeft + _res.OscilloscopeBack->getWidth(),
                     kScopeTop + _res.OscilloscopeBack->getHeight());
@@ -182,27 +182,60 @@ void StammerixEditor::setParameter(std::int32_t index, float) {
 }
 
 void StammerixEditor::applyPendingChanges() {
-    const std::uint32_t pending = pendingParameters.exchange(0, std::memory_order_acquire);
-    // Both read the effect's current values, so applying 0 before 1 gives what applying the
-    // changes one by one would have given.
-    if (pending & 1u)
-        followParameter(0);
-    if (pending & 2u)
-        followParameter(1);
+    // Changes from other threads arrive coalesced (a note-off and the next note-on may both
+    // land before an idle), so the buttons are set from the state the effect is in now rather
+    // than replayed change by change.
+    if (pendingParameters.exchange(0, std::memory_order_acquire) != 0)
+        showRecordingState();
+}
+
+int StammerixEditor::recordingButton() const {
+    if (!_fx || !Stammerix::recordsAt(_fx->getParameter(0)))
+        return -1;
+    const std::int32_t type = Stammerix::typeFor(_fx->getParameter(1));
+    return type >= 0 && type < kNumButtons ? type : -1;
+}
+
+void StammerixEditor::showRecordingState() {
+    if (!frame)
+        return;
+    const int pressed = recordingButton();
+    for (int k : kReleaseOrder)
+        getButton(k)->setValue(k == pressed ? 1.0f : 0.0f);
 }
 
 void StammerixEditor::followParameter(std::int32_t index) {
     if (!_fx || !frame)
         return;
-    if (index == 0) {
-        if (_fx->getParameter(0) == 0.0f) {
-            for (int k : kReleaseOrder)
-                getButton(k)->setValue(0.0f);
-        }
-    } else if (index == 1) {
-        const double t = static_cast<double>(_fx->getParameter(1)) * 7.99;
-        if (t >= 0.0 && t < 8.0)
-            getButton(static_cast<int>(t))->setValue(_fx->getParameter(0));
+    if (index == 1 || !Stammerix::recordsAt(_fx->getParameter(0))) {
+        // A new type, or recording off: only the type that records may show.
+        showRecordingState();
+    } else if (index == 0) {
+        // Recording on leaves the other buttons alone: a press sends parameter 0 before
+        // parameter 1, and must not release the pressed button inside its own gesture.
+        const int pressed = recordingButton();
+        if (pressed >= 0)
+            getButton(pressed)->setValue(1.0f);
+    }
+}
+
+void StammerixEditor::beginEdit(std::int32_t index) {
+    // A button gesture changes both parameters: the host hears an edit of each, so that touch
+    // automation records while a button is held. The buttons' shared tag is no parameter.
+    if (index == kButtonTag) {
+        AEffGUIEditor::beginEdit(0);
+        AEffGUIEditor::beginEdit(1);
+    } else {
+        AEffGUIEditor::beginEdit(index);
+    }
+}
+
+void StammerixEditor::endEdit(std::int32_t index) {
+    if (index == kButtonTag) {
+        AEffGUIEditor::endEdit(0);
+        AEffGUIEditor::endEdit(1);
+    } else {
+        AEffGUIEditor::endEdit(index);
     }
 }
 

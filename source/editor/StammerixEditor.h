@@ -50,6 +50,8 @@ public:
     void update() override;
     void setParameter(std::int32_t index, float value) override;
     void valueChanged(CDrawContext* context, CControl* control) override;
+    void beginEdit(std::int32_t index) override;
+    void endEdit(std::int32_t index) override;
 
     // Any thread: whether the window is open.
     bool isOpen() const { return bOpened.load(std::memory_order_acquire); }
@@ -70,6 +72,10 @@ private:
     void closeFrame();
     void leaveFrameCall();
     void followParameter(std::int32_t index);
+    // The button of the type that records, or -1 while nothing records.
+    int recordingButton() const;
+    // The button that records pressed, every other released.
+    void showRecordingState();
     void applyPendingChanges();
     bool onUserInterfaceThread() const;
 

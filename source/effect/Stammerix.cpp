@@ -87,17 +87,24 @@ void Stammerix::setParameter(std::int32_t index, float value) {
     _params.normal[index].store(value, std::memory_order_relaxed);
     _programs[currentProgram.load(std::memory_order_relaxed)].SetParameter(index, value);
     if (index == 0) {
-        // The product truncates to a non-zero integer exactly when |product| >= 1. The target
-        // gain goes first so that a frame that sees recording on also sees its gain.
-        const double product = static_cast<double>(value) * kDisplayScale[0];
+        // The target gain goes first so that a frame that sees recording on also sees its
+        // gain.
         fVelocity.store(value == 1.0f ? 1.0f : 0.0f, std::memory_order_relaxed);
-        _params.intern.isrecording.store(product >= 1.0 || product <= -1.0 ? 1 : 0,
-                                         std::memory_order_relaxed);
+        _params.intern.isrecording.store(recordsAt(value) ? 1 : 0, std::memory_order_relaxed);
     } else {
-        _params.intern.type.store(truncToInt(static_cast<double>(value) * kDisplayScale[1]),
-                                  std::memory_order_relaxed);
+        _params.intern.type.store(typeFor(value), std::memory_order_relaxed);
     }
     forwardToEditor(index, value);
+}
+
+bool Stammerix::recordsAt(float value) {
+    // The product truncates to a non-zero integer exactly when |product| >= 1.
+    const double product = static_cast<double>(value) * kDisplayScale[0];
+    return product >= 1.0 || product <= -1.0;
+}
+
+std::int32_t Stammerix::typeFor(float value) {
+    return std::isfinite(value) ? truncToInt(static_cast<double>(value) * kDisplayScale[1]) : 0;
 }
 
 float Stammerix::getParameter(std::int32_t index) {

@@ -69,6 +69,11 @@ public:
     // The frame counter after frames more: it saturates instead of overflowing.
     static std::int32_t countFrames(std::int32_t count, std::int32_t frames);
 
+    // How the effect reads its parameters: value 0 switches recording on when its product
+    // with 1.99 truncates to a non-zero integer; value 1 times 7.99, truncated, is the type.
+    static bool recordsAt(float value);
+    static std::int32_t typeFor(float value);
+
     // Decoded parameter state (any thread).
     bool isRecording() const {
         return _params.intern.isrecording.load(std::memory_order_relaxed) != 0;

@@ -2,7 +2,10 @@
 // the parameters, and the oscilloscope refresh from the audio path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -80,6 +83,20 @@ protected:
                 out.emplace_back(call.index, call.opt);
         return out;
     }
+    // The host's edits and automation in order: "B0" begin edit of parameter 0, "A1" automation
+    // of parameter 1, "E0" end edit of parameter 0, each followed by a blank.
+    std::string gesture() const {
+        std::string out;
+        for (const HostCall& call : host.calls()) {
+            const char kind = call.opcode == audioMasterBeginEdit  ? 'B'
+                              : call.opcode == audioMasterEndEdit  ? 'E'
+                              : call.opcode == audioMasterAutomate ? 'A'
+                                                                   : 0;
+            if (kind)
+                out += std::string(1, kind) + std::to_string(call.index) + " ";
+        }
+        return out;
+    }
     void playBlock(AudioBlock& block, double& ppq, float level = 0.5f) {
         for (int i = 0; i < block.frames(); ++i) {
             block.in(0)[i] = level * std::sin(0.01f * static_cast<float>(i));
@@ -148,30 +165,48 @@ TEST_F(EditorFixture, LifecycleAsHostsDriveIt) {
     EXPECT_EQ(AEffGUIEditor::resourceLibraryUsers(), 0);
 }
 
-TEST_F(EditorFixture, ButtonsFollowTheParameters) {
+// The button of the type that records is pressed exactly while the effect records; every
+// other button is released: on open, on every change, and after changes from other threads.
+TEST_F(EditorFixture, ButtonsShowExactlyWhatRecords) {
     // While closed nothing is noted.
     editor->setParameter(0, 1.0f);
     dispatch(effEditIdle);
 
-    TestHost::setParameter(fx, 1, 0.5f); // type 3, decoded before opening
+    auto only = [](int k) {
+        std::vector<float> values(8, 0.0f);
+        if (k >= 0)
+            values[static_cast<std::size_t>(k)] = 1.0f;
+        return values;
+    };
+    // Opening shows the recording state, not the type parameter.
+    const struct {
+        float recording, type;
+        int pressed;
+    } opens[] = {{1.0f, 2.0f / 7, 2}, {1.0f, 0.0f, 0},  {0.0f, 5.0f / 7, -1}, {0.6f, 1.0f, 7},
+                 {1.0f, -0.1f, 0},    {1.0f, 1.5f, -1}, {0.3f, 3.0f / 7, -1}};
+    for (const auto& o : opens) {
+        TestHost::setParameter(fx, 0, o.recording);
+        TestHost::setParameter(fx, 1, o.type);
+        openWindow();
+        EXPECT_EQ(buttonValues(), only(o.pressed)) << o.recording << " " << o.type;
+        dispatch(effEditClose);
+    }
     openWindow();
-    // Opening with the type above 0.0 shows every button pressed until recording stops.
-    EXPECT_EQ(buttonValues(), std::vector<float>(8, 0.5f));
     TestHost::setParameter(fx, 0, 0.0f);
     EXPECT_EQ(buttonValues(), kAllReleased);
+    TestHost::setParameter(fx, 1, 0.0f);
 
-    // The host sets the type while recording: that button shows pressed.
+    // Host automation: recording held on while the type moves from 2 to 7.
     TestHost::setParameter(fx, 0, 1.0f);
-    EXPECT_EQ(buttonValues(), kAllReleased);
-    TestHost::setParameter(fx, 1, 0.5f);
-    EXPECT_FLOAT_EQ(editor->getButton(3)->getValue(), 1.0f);
-    TestHost::setParameter(fx, 0, 0.0f);
-    EXPECT_EQ(buttonValues(), kAllReleased);
-
-    // A value that is not exactly 0 leaves the buttons; the next type takes it.
-    TestHost::setParameter(fx, 0, 0.3f);
+    EXPECT_EQ(buttonValues(), only(0)); // type 0 records now
     TestHost::setParameter(fx, 1, StammerixEditor::typeValue(2));
-    EXPECT_FLOAT_EQ(editor->getButton(2)->getValue(), 0.3f);
+    EXPECT_EQ(buttonValues(), only(2));
+    TestHost::setParameter(fx, 1, 1.0f);
+    EXPECT_EQ(buttonValues(), only(7));
+    TestHost::setParameter(fx, 0, 0.3f); // not recording
+    EXPECT_EQ(buttonValues(), kAllReleased);
+    TestHost::setParameter(fx, 1, StammerixEditor::typeValue(2));
+    EXPECT_EQ(buttonValues(), kAllReleased);
 
     // From another thread the change waits for the user-interface thread's next idle.
     TestHost::setParameter(fx, 0, 0.0f);
@@ -182,21 +217,23 @@ TEST_F(EditorFixture, ButtonsFollowTheParameters) {
     automation.join();
     EXPECT_EQ(buttonValues(), kAllReleased);
     dispatch(effEditIdle);
-    EXPECT_FLOAT_EQ(editor->getButton(6)->getValue(), 1.0f);
+    EXPECT_EQ(buttonValues(), only(6));
 
-    // MIDI, delivered on another thread: a held D shows on the erase button, the release
-    // clears every button.
-    MidiEventList notes;
-    notes.noteOn(62);
-    std::thread midi([&] { TestHost::dispatch(fx, effProcessEvents, 0, 0, notes.get()); });
-    midi.join();
+    // MIDI on another thread: D held shows the erase button; D released and C pressed in one
+    // batch before the next idle shows only C's button.
+    auto midi = [this](MidiEventList& list) {
+        std::thread delivery([&] { TestHost::dispatch(fx, effProcessEvents, 0, 0, list.get()); });
+        delivery.join();
+    };
+    MidiEventList d, dOffCOn, cOff;
+    midi(d.noteOn(62));
     dispatch(effEditIdle);
-    EXPECT_FLOAT_EQ(editor->getButton(2)->getValue(), 1.0f);
-    MidiEventList off;
-    off.noteOff(62);
-    std::thread release([&] { TestHost::dispatch(fx, effProcessEvents, 0, 0, off.get()); });
-    release.join();
-    EXPECT_FLOAT_EQ(editor->getButton(2)->getValue(), 1.0f);
+    EXPECT_EQ(buttonValues(), only(2));
+    midi(dOffCOn.noteOff(62).noteOn(60));
+    EXPECT_EQ(buttonValues(), only(2));
+    dispatch(effEditIdle);
+    EXPECT_EQ(buttonValues(), only(0));
+    midi(cOff.noteOff(60));
     dispatch(effEditIdle);
     EXPECT_EQ(buttonValues(), kAllReleased);
 }
@@ -235,11 +272,40 @@ TEST_F(EditorFixture, EachButtonRecordsItsTypeWhileHeld) {
         EXPECT_EQ(sent.front(), std::make_pair(0, 1.0f));
         EXPECT_EQ(sent[1], std::make_pair(1, StammerixEditor::typeValue(k)));
         EXPECT_EQ(sent.back(), std::make_pair(0, 0.0f));
-        // The buttons' shared tag is no parameter: hosts never hear of it as an edit.
-        EXPECT_EQ(host.count(audioMasterBeginEdit), 0);
-        EXPECT_EQ(host.count(audioMasterEndEdit), 0);
+        // The gesture is an edit of both parameters it changes, around all of its automation,
+        // so that touch automation records while the button is held.
+        const std::string edits = gesture();
+        EXPECT_EQ(edits.substr(0, 8), "B0 B1 A0");
+        EXPECT_EQ(edits.substr(edits.size() - 9), "A0 E0 E1 ");
         EXPECT_EQ(buttonValues(), kAllReleased);
     }
+
+    // Leaving the button and coming back sends recording off and on again, inside one edit.
+    const int x = 30 + 12;
+    host.clearCalls();
+    // Each position long enough for the idle work, which runs every 46 to 100 ms, to draw
+    // the button's state: until then the button repeats its report.
+    window->setQueryHook(
+        [](std::int32_t) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
+    window->scriptPointer({{x, 250, kMouseLeft, 90},
+                           {5, 5, kMouseLeft, 90},
+                           {x, 250, kMouseLeft, 90},
+                           {x, 250, 0, 1}});
+    window->postMouse(x, 250, kMouseLeft);
+    dispatch(effEditIdle);
+    window->setQueryHook(nullptr);
+    const std::string edits = gesture();
+    EXPECT_EQ(edits.substr(0, 6), "B0 B1 ");
+    EXPECT_NE(edits.find("A1 A0 A0 A1 "), std::string::npos) << edits;
+    EXPECT_EQ(edits.substr(edits.size() - 9), "A0 E0 E1 ");
+    EXPECT_EQ(std::count(edits.begin(), edits.end(), 'B'), 2) << edits;
+    EXPECT_EQ(std::count(edits.begin(), edits.end(), 'E'), 2) << edits;
+    // A right-click sends nothing at all.
+    host.clearCalls();
+    window->scriptPointer({{x, 250, kMouseRight, 4}, {x, 250, 0, 1}});
+    window->postMouse(x, 250, kMouseRight);
+    dispatch(effEditIdle);
+    EXPECT_EQ(gesture(), "");
 }
 
 TEST_F(EditorFixture, AudioRefreshesTheOscilloscopeOnlyWhileOpen) {

@@ -1,7 +1,7 @@
 // Makes a picture of the editor without a display. It loads the module as a host does (dlopen,
 // entry, dispatcher), plays a few bars of a groove into it at 44100 frames per second,
 // 120 beats per minute in 4/4 while MIDI notes hold recordings, so that the loop and the
-// oscilloscope hold a waveform, and shoots the editor with two keys held down.
+// oscilloscope hold a waveform, and shoots the editor while a key holds a recording.
 //
 // The module is loaded privately, so this program cannot reach its window code; instead it
 // asks the module, through the environment, for off-screen editor windows: with
@@ -188,8 +188,8 @@ int main(int argc, char** argv) {
     // The loop plays on by itself until three quarters into the next bar...
     session.play(session.blocksUntil(0.75), Input::Groove);
 
-    // ...where both keys go down, A first, then C: both buttons show pressed, the last key
-    // decides, and the groove overwrites the loop under the bar position again.
+    // ...where both keys go down, A first, then C: the last key decides, its button shows
+    // pressed, and the groove overwrites the loop under the bar position again.
     events.clear();
     session.send(events.noteOn(kKeyOverdubFree).noteOn(kKeyOverwriteAtBar));
     session.play(12, Input::Groove);
