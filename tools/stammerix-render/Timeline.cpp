@@ -74,6 +74,11 @@ Timeline::Bar Timeline::barAt(double quarter) const {
             span.denominator};
 }
 
+int Timeline::barFrom(double quarter) const {
+    const Bar bar = barAt(quarter);
+    return quarter > bar.start + kSlack ? bar.number + 1 : bar.number;
+}
+
 double Timeline::quarterOf(int bar, double beat) const {
     auto span = std::find_if(meters.rbegin(), meters.rend(),
                              [bar](const MeterSpan& s) { return s.firstBar <= bar; });

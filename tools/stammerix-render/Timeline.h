@@ -28,6 +28,8 @@ public:
     double quarterAt(double frame) const;
     double tempoAt(double quarter) const;
     Bar barAt(double quarter) const;
+    // The number of the first bar that starts at or after the position.
+    int barFrom(double quarter) const;
     // The position of a beat (in the meter's beats, 1.5 halfway to the second) of a bar.
     double quarterOf(int bar, double beat) const;
 

@@ -9,12 +9,12 @@
 #include <optional>
 #include <random>
 #include <stdexcept>
-#include <unistd.h>
 
 #include "AudioBlock.h"
 #include "MidiEventList.h"
 #include "MidiFile.h"
 #include "OutputFile.h"
+#include "ProgressBar.h"
 #include "RenderHost.h"
 #include "RenderOptions.h"
 #include "RenderPlot.h"
@@ -66,102 +66,29 @@ std::int64_t barFrame(const Timeline& timeline, int bar) {
     return timeline.wholeFrameAt(timeline.quarterOf(bar, 1.0));
 }
 
-// A progress bar on a terminal, rewritten when it moves on.
-class Progress {
-public:
-    explicit Progress(std::int64_t total) : whole(total), shown(isatty(STDERR_FILENO) == 1) {}
-    void update(std::int64_t done) {
-        const int percent = whole > 0 ? static_cast<int>(done * 100 / whole) : 100;
-        if (!shown || percent == last)
-            return;
-        last = percent;
-        std::string bar(40, ' ');
-        std::fill_n(bar.begin(), percent * 40 / 100, '#');
-        std::fprintf(stderr, "\rrendering [%s] %3d%%", bar.c_str(), percent);
-        std::fflush(stderr);
-    }
-    ~Progress() {
-        if (shown && last >= 0)
-            std::fprintf(stderr, "\r%60s\r", "");
-    }
+// The render's length: the input's, with its tail, or the bars asked for.
+std::int64_t lengthOf(const RenderOptions& options, const Timeline& timeline,
+                      std::int64_t inputFrames) {
+    if (options.bars > 0)
+        return barFrame(timeline, options.bars + 1);
+    if (options.tailBars > 0)
+        return barFrame(timeline,
+                        timeline.barFrom(timeline.quarterAt(inputFrames)) + options.tailBars);
+    return inputFrames;
+}
 
-private:
-    std::int64_t whole;
-    bool shown;
-    int last = -1;
-};
-
-int render(const RenderOptions& options) {
-    StereoAudio input;
-    if (!options.demo)
-        input = StereoAudio::read(options.input);
-    const double rate = options.demo ? kDemoRate : input.rate;
-
-    Timeline timeline(rate, options.tempo, options.numerator, options.denominator);
-    std::optional<MidiFile> midi;
-    if (!options.midi.empty()) {
-        midi.emplace(options.midi);
-        for (const MidiFile::TempoChange& t : midi->tempos())
-            timeline.changeTempo(quarterOfTick(*midi, t.tick), t.beatsPerMinute);
-        for (const MidiFile::MeterChange& m : midi->meters())
-            timeline.changeMeter(quarterOfTick(*midi, m.tick), m.numerator, m.denominator);
-    }
-    if (options.demo) {
-        // The groove lasts to the end of the bar in which the MIDI file ends.
-        int bars = kDemoBars;
-        if (midi) {
-            const double end = quarterOfTick(*midi, midi->lastTick());
-            const Timeline::Bar last = timeline.barAt(end);
-            bars = std::max(1, end > last.start + 1e-9 ? last.number : last.number - 1);
-        }
-        input = StereoAudio::groove(rate, timeline.tempoAt(0.0), barFrame(timeline, bars + 1));
-    }
-
-    std::int64_t length = input.frames();
-    if (options.bars > 0) {
-        length = barFrame(timeline, options.bars + 1);
-    } else if (options.tailBars > 0) {
-        const double end = timeline.quarterAt(static_cast<double>(length));
-        const Timeline::Bar bar = timeline.barAt(end);
-        const int next = end > bar.start + 1e-9 ? bar.number + 1 : bar.number;
-        length = barFrame(timeline, next + options.tailBars);
-    }
-
-    std::vector<TimedMessage> messages;
-    if (midi)
-        for (const MidiFile::Message& m : midi->messages()) {
-            const std::int64_t frame = timeline.wholeFrameAt(quarterOfTick(*midi, m.tick));
-            if (frame < length)
-                messages.push_back({frame, {m.bytes[0], m.bytes[1], m.bytes[2]}});
-        }
-    std::vector<TimedValue> automation;
-    for (const RenderOptions::Automation& a : options.automation)
-        automation.push_back(
-            {timeline.wholeFrameAt(timeline.quarterOf(a.bar, a.beat)), a.index, a.value});
-    std::stable_sort(automation.begin(), automation.end(),
-                     [](const TimedValue& a, const TimedValue& b) { return a.frame < b.frame; });
-
-    const std::int32_t maxBlock = options.randomBlocks ? kRandomBlockMax : options.block;
-    RenderHost host(options.module, timeline, maxBlock);
-    for (const TimedValue& a : automation)
-        if (a.index >= host.parameterCount())
-            throw std::runtime_error("--set " + std::to_string(a.index) + ": " + options.module +
-                                     " has " + std::to_string(host.parameterCount()) +
-                                     " parameters");
-    OutputFile out(options.output, rate);
-    std::unique_ptr<PendingFile> picture;
-    if (!options.plot.empty())
-        picture = std::make_unique<PendingFile>(options.plot);
-
-    // The blocks, as a host plays them: transport, automation and MIDI first, then the audio.
-    StereoAudio played(rate, length);
-    AudioBlock block(maxBlock);
+// Plays the song into the module block by block, as a host does: transport, automation and
+// MIDI first, then the audio. Writes what comes out and returns it.
+StereoAudio play(const RenderOptions& options, const Timeline& timeline, const StereoAudio& input,
+                 std::int64_t length, const std::vector<TimedMessage>& messages,
+                 const std::vector<TimedValue>& automation, RenderHost& host, OutputFile& out) {
+    StereoAudio played(timeline.sampleRate(), length);
+    AudioBlock block(options.randomBlocks ? kRandomBlockMax : options.block);
     MidiEventList events;
     std::mt19937 random(kRandomBlockSeed);
     std::uniform_int_distribution<std::int32_t> randomSize(1, kRandomBlockMax);
     std::size_t nextMessage = 0, nextValue = 0;
-    Progress progress(length);
-    const auto started = std::chrono::steady_clock::now();
+    ProgressBar progress(length);
     for (std::int64_t frame = 0; frame < length;) {
         const std::int32_t size = static_cast<std::int32_t>(std::min<std::int64_t>(
             options.randomBlocks ? randomSize(random) : options.block, length - frame));
@@ -191,6 +118,62 @@ int render(const RenderOptions& options) {
         frame += size;
         progress.update(frame);
     }
+    return played;
+}
+
+int render(const RenderOptions& options) {
+    StereoAudio input;
+    if (!options.demo)
+        input = StereoAudio::read(options.input);
+    const double rate = options.demo ? kDemoRate : input.rate;
+
+    Timeline timeline(rate, options.tempo, options.numerator, options.denominator);
+    std::optional<MidiFile> midi;
+    if (!options.midi.empty()) {
+        midi.emplace(options.midi);
+        for (const MidiFile::TempoChange& t : midi->tempos())
+            timeline.changeTempo(quarterOfTick(*midi, t.tick), t.beatsPerMinute);
+        for (const MidiFile::MeterChange& m : midi->meters())
+            timeline.changeMeter(quarterOfTick(*midi, m.tick), m.numerator, m.denominator);
+    }
+    if (options.demo) {
+        // The groove lasts to the end of the bar in which the MIDI file ends.
+        const int bars =
+            midi ? std::max(1, timeline.barFrom(quarterOfTick(*midi, midi->lastTick())) - 1)
+                 : kDemoBars;
+        input = StereoAudio::groove(rate, timeline.tempoAt(0.0), barFrame(timeline, bars + 1));
+    }
+    const std::int64_t length = lengthOf(options, timeline, input.frames());
+
+    std::vector<TimedMessage> messages;
+    if (midi)
+        for (const MidiFile::Message& m : midi->messages()) {
+            const std::int64_t frame = timeline.wholeFrameAt(quarterOfTick(*midi, m.tick));
+            if (frame < length)
+                messages.push_back({frame, {m.bytes[0], m.bytes[1], m.bytes[2]}});
+        }
+    std::vector<TimedValue> automation;
+    for (const RenderOptions::Automation& a : options.automation)
+        automation.push_back(
+            {timeline.wholeFrameAt(timeline.quarterOf(a.bar, a.beat)), a.index, a.value});
+    std::stable_sort(automation.begin(), automation.end(),
+                     [](const TimedValue& a, const TimedValue& b) { return a.frame < b.frame; });
+
+    RenderHost host(options.module, timeline,
+                    options.randomBlocks ? kRandomBlockMax : options.block);
+    for (const TimedValue& a : automation)
+        if (a.index >= host.parameterCount())
+            throw std::runtime_error("--set " + std::to_string(a.index) + ": " + options.module +
+                                     " has " + std::to_string(host.parameterCount()) +
+                                     " parameters");
+    OutputFile out(options.output, rate);
+    std::unique_ptr<PendingFile> picture;
+    if (!options.plot.empty())
+        picture = std::make_unique<PendingFile>(options.plot);
+
+    const auto started = std::chrono::steady_clock::now();
+    const StereoAudio played =
+        play(options, timeline, input, length, messages, automation, host, out);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
