@@ -7,6 +7,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "RoundedRect.h"
+
 namespace {
 
 constexpr int kWidth = 1400, kHeight = 620;
@@ -62,16 +64,6 @@ double textWidth(cairo_t* cr, const std::string& s, double size, bool bold) {
     cairo_text_extents_t e;
     cairo_text_extents(cr, s.c_str(), &e);
     return e.x_advance;
-}
-
-void roundedBox(cairo_t* cr, double x, double y, double w, double h, double r) {
-    r = std::min({r, w / 2, h / 2});
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
-    cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
-    cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
-    cairo_close_path(cr);
 }
 
 // One channel as a min/max envelope with its loudness (RMS) brighter inside.
@@ -222,7 +214,7 @@ void RenderPlot::save(const std::string& path, const std::string& title,
         cairo_rectangle(cr, x0, kOutputTop, x1 - x0, kWaveHeight);
         cairo_fill(cr);
         colour(cr, c);
-        roundedBox(cr, x0, kKeysTop + 8, std::max(2.0, x1 - x0), kKeysHeight - 16, 5);
+        roundedRect(cr, x0, kKeysTop + 8, std::max(2.0, x1 - x0), kKeysHeight - 16, 5);
         cairo_fill(cr);
         const std::string label = std::string(kTypeKey[s.type]) + "  " + kTypeName[s.type];
         const std::string shortLabel = kTypeKey[s.type];
@@ -262,7 +254,7 @@ void RenderPlot::save(const std::string& path, const std::string& title,
     for (int type = 0; type < 8; ++type) {
         const double x = kLeft + 130 + (type % 4) * 190, y = kLegendTop + (type / 4) * 24;
         colour(cr, kTypeColour[type]);
-        roundedBox(cr, x, y - 11, 28, 14, 3);
+        roundedRect(cr, x, y - 11, 28, 14, 3);
         cairo_fill(cr);
         colour(cr, kBackground);
         text(cr, x + 14, y, kTypeKey[type], 10, true, 0.5);
