@@ -106,12 +106,13 @@ RenderPlot::RenderPlot(const Timeline& timeline_, std::int64_t frames)
 void RenderPlot::addKeys(const MidiFile& midi) {
     std::map<int, std::int64_t> held; // channel and note -> frame of its note-on
     const auto release = [this, &held](int key, std::int64_t end) {
-        const int type = kTypeOfPitchClass[(key & 0x7F) % 12];
         const auto found = held.find(key);
-        if (found != held.end() && type >= 0 && found->second < length)
+        if (found == held.end())
+            return;
+        const int type = kTypeOfPitchClass[(key & 0x7F) % 12];
+        if (type >= 0 && found->second < length)
             spans.push_back({found->second, std::min(end, length), type});
-        if (found != held.end())
-            held.erase(found);
+        held.erase(found);
     };
     for (const MidiFile::Message& m : midi.messages()) {
         const std::int64_t frame =

@@ -10,8 +10,10 @@ constexpr double kSlack = 1e-7;
 } // namespace
 
 Timeline::Timeline(double sampleRate, double beatsPerMinute, int numerator, int denominator)
-    : rate(sampleRate), tempos{{0.0, 0.0, beatsPerMinute}}, meters{
-                                                                {0.0, 1, numerator, denominator}} {}
+    : rate(sampleRate) {
+    tempos.push_back({0.0, 0.0, beatsPerMinute});
+    meters.push_back({0.0, 1, numerator, denominator});
+}
 
 void Timeline::changeTempo(double quarter, double beatsPerMinute) {
     if (quarter <= tempos.back().quarter) {
