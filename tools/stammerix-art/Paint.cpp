@@ -10,17 +10,6 @@ void setColour(cairo_t* cr, Rgb c, double alpha) {
     cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
 }
 
-void roundedRect(cairo_t* cr, double x, double y, double w, double h, double radius) {
-    const double r = std::fmin(radius, std::fmin(w, h) / 2.0);
-    const double pi = M_PI;
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -pi / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, pi / 2);
-    cairo_arc(cr, x + r, y + h - r, r, pi / 2, pi);
-    cairo_arc(cr, x + r, y + r, r, pi, 3 * pi / 2);
-    cairo_close_path(cr);
-}
-
 void fillVertical(cairo_t* cr, double y0, double y1, Rgb top, Rgb bottom, double alpha) {
     cairo_pattern_t* p = cairo_pattern_create_linear(0, y0, 0, y1);
     cairo_pattern_add_color_stop_rgba(p, 0, top.r, top.g, top.b, alpha);

@@ -5,12 +5,11 @@
 
 #include <cairo.h>
 
+#include "RoundedRect.h"
+
 namespace art {
 
 void setColour(cairo_t* cr, Rgb c, double alpha = 1.0);
-
-// Adds a rounded rectangle to the current path.
-void roundedRect(cairo_t* cr, double x, double y, double w, double h, double radius);
 
 // Fills the current path with a vertical gradient from top colour at y0 to bottom colour at y1.
 void fillVertical(cairo_t* cr, double y0, double y1, Rgb top, Rgb bottom, double alpha = 1.0);
