@@ -12,6 +12,10 @@
 #define STBI_NO_STDIO
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
+// The decoder notes why a format did not fit in one global, written even while it probes the
+// formats of a good image: editors built on two threads at once would race on it. Nothing here
+// reads the note, so it is not kept at all.
+#define STBI_NO_FAILURE_STRINGS
 #define STBI_NO_THREAD_LOCALS
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
