@@ -180,6 +180,9 @@ TEST_F(Editor, HostsThatActInsideTheirIdleWhileAButtonIsHeld) {
         };
         EXPECT_EQ(AEffGUIEditor::resourceLibraryUsers(), 1);
         HeadlessWindow* window = open();
+        ERect area{5, 10, 20, 30}; // the host draws a part and sends the mouse first
+        dispatch(effEditDraw, &area);
+        EXPECT_EQ(TestHost::dispatch(fx, effEditMouse, 1, 1), 1);
         // Button act + 1 held until the host idles; the idle work in the tracking loop runs at
         // most every 46 ms of the clock, so each pointer query takes a moment.
         window->setPointer(kButtonLeft[act + 1] + 12, 250, kMouseLeft);
@@ -203,7 +206,6 @@ TEST_F(Editor, HostsThatActInsideTheirIdleWhileAButtonIsHeld) {
 
 // The images compiled into the module stand in for missing files while an editor lives.
 TEST(EmbeddedImages, StandInForMissingFiles) {
-    ScopedHeadlessPlatform platform;
     ResourceFolder::setSearchFolders({"/nonexistent-folder"});
     for (int users = 0; users < 3; ++users) {
         EXPECT_EQ(CBitmap(129).getWidth() + CBitmap(130).getHeight() + CBitmap(132).getHeight(),
