@@ -49,12 +49,12 @@ protected:
         return s;
     }
     // Blocks of a 4/4 transport at the tempo, with a slow sine on the input.
-    void play(int blocks = 1, double bpm = 120.0) {
-        for (int b = 0; b < blocks; ++b, ppq += 512 * bpm / 60.0 / 44100.0) {
-            for (int i = 0; i < 512; ++i)
+    void play(int blocks = 1, double bpm = 120.0, int frames = 512) {
+        for (int b = 0; b < blocks; ++b, ppq += frames * bpm / 60.0 / 44100.0) {
+            for (int i = 0; i < frames; ++i)
                 audio.in(1)[i] = -0.5f * (audio.in(0)[i] = std::sin(0.002f * (phase++ % 4000)));
             host.setTransport(44100.0, bpm, ppq, std::floor(ppq / 4.0) * 4.0);
-            TestHost::processReplacing(fx, audio.inputs(), audio.outputs(), 512);
+            TestHost::processReplacing(fx, audio.inputs(), audio.outputs(), frames);
         }
     }
 
@@ -80,16 +80,15 @@ TEST_F(Editor, ButtonsShowExactlyWhatRecords) {
         "o 1 -.1 10000000  o 1 1.5 00000000  o .3 .4285714 00000000  0 1 0 00010000 "
         "1 .2857143 0 00100000  1 1 0 00000001  0 .3 0 00000000  1 .2857143 0 00000000 "
         "0 1 0 00100000  0 0 0 00000000  m -1 62 00100000  m 62 60 10000000  m 60 -1 00000000");
-    char op = 0;
     float a = 0, b = 0;
-    for (std::string expected; steps >> op >> a >> b >> expected;) {
-        if (op == 'o') {
+    for (std::string op, expected; steps >> op >> a >> b >> expected;) {
+        if (op == "o") {
             dispatch(effEditClose);
             set(0, a);
             set(1, b);
             open();
-        } else if (op != 'm') {
-            set(op - '0', a);
+        } else if (op != "m") {
+            set(std::stoi(op), a);
         } else {
             const std::string before = shown();
             MidiEventList midi;
@@ -128,16 +127,19 @@ TEST_F(Editor, TheOscilloscopeShowsTheLoopAsItIsWhileOpen) {
     EXPECT_EQ(scope->getPosRed(), (effect->getSamplePos() + 512) % 88200); // the next block's
     EXPECT_EQ(scope->getPosGreen(), effect->getEngine().getSecretPos());
     EXPECT_FALSE(scope->isDirty()); // and drawn
-    // Recording type, blocks and tempo of each step: overwrite, overdub and erase at the bar
-    // and at the own position; closed from the sixth step on, open again, a longer loop.
-    const int steps[][3] = {{0, 0, 120},  {0, 40, 120}, {4, 25, 120}, {5, 60, 120}, {2, 12, 120},
-                            {1, 30, 120}, {6, 30, 120}, {0, 0, 120},  {0, 0, 90},   {0, 20, 90}};
-    for (int s = 0; s < 10; ++s) {
-        dispatch(s == 5 ? effEditClose : s == 7 ? effEditOpen : effEditIdle, &platform);
+    // Recording type, blocks, tempo and frames per block of each step: overwrite, overdub and
+    // erase at the bar and at the own position, one frame at a time; closed from the seventh step
+    // on, open again, a longer loop.
+    const int steps[][4] = {{0, 0, 120, 512},  {0, 40, 120, 512}, {4, 25, 120, 512},
+                            {5, 60, 120, 512}, {2, 12, 120, 512}, {4, 300, 120, 1},
+                            {1, 30, 120, 512}, {6, 30, 120, 512}, {0, 0, 120, 512},
+                            {0, 0, 90, 512},   {0, 20, 90, 512}};
+    for (int s = 0; s < 11; ++s) {
+        dispatch(s == 6 ? effEditClose : s == 8 ? effEditOpen : effEditIdle, &platform);
         set(1, static_cast<float>(steps[s][0]) / 7.0f);
         set(0, 1.0f);
         host.clearCalls();
-        play(steps[s][1], steps[s][2]);
+        play(steps[s][1], steps[s][2], steps[s][3]);
         EXPECT_TRUE(editor->isOpen() || heard(host).empty()) << "refreshed while closed";
         set(0, 0.0f);
         host.clearCalls();
@@ -196,7 +198,7 @@ TEST_F(Editor, HostsThatActInsideTheirIdleWhileAButtonIsHeld) {
         EXPECT_EQ(result, act == 2) << act;
         if (act < 2) {
             EXPECT_EQ(TestHost::getParameter(fx, 0), 0.0f) << act; // the gesture ended
-            EXPECT_EQ(editor->isOpen(), act == 1) << act;
+            EXPECT_EQ(editor->getFrame() || editor->isOpen(), act == 1) << act;
             dispatch(effEditClose);
         }
     }

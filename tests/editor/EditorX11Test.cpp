@@ -81,8 +81,7 @@ struct Instance {
     AEffect* effect = nullptr;
     auto dispatch(int op, void* p = nullptr) { return TestHost::dispatch(effect, op, 0, 0, p); }
     // Opens the editor in the host's window; the one window the editor made in it, or 0.
-    Window open(const Connection& c, Window parent) {
-        Window editor = 0;
+    Window open(const Connection& c, Window parent, Window editor = 0) {
         const bool opened = dispatch(effEditOpen, reinterpret_cast<void*>(parent)) == 1;
         return opened && c.children(parent, &editor) == 1 ? editor : 0;
     }
