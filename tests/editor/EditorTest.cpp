@@ -1,21 +1,15 @@
-// The effect's editor as a host drives it, on a headless window: lifecycle, buttons, following
-// the parameters, and the oscilloscope refresh from the audio path.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
+// The effect's editor as hosts drive it through the dispatcher, on a headless window: the buttons
+// in both directions, the oscilloscope fed from the audio path, hosts that call back from inside
+// their idle, the idle throttle; the oscilloscope's drawing against a reference picture, and its
+// hand-over from the audio thread while the writer runs (also under ThreadSanitizer).
 #include <cmath>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "AudioBlock.h"
 #include "MidiEventList.h"
-#include "TestHost.h"
-#include "editor/AEffGUIEditor.h"
 #include "editor/COscilloscope.h"
 #include "editor/EmbeddedImages.h"
 #include "editor/StammerixEditor.h"
+#include "editor/TestSupport.h"
 #include "effect/Stammerix.h"
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
@@ -23,88 +17,45 @@
 #include "gui/CKickButton.h"
 #include "platform/HeadlessWindow.h"
 #include "platform/HeadlessWindowFactory.h"
-#include "platform/PixelImage.h"
 #include "platform/ResourceFolder.h"
 
 namespace {
 
-void* const kWindow = reinterpret_cast<void*>(0x5151);
-
-class EditorFixture : public ::testing::Test {
+class Editor : public ::testing::Test {
 protected:
     void SetUp() override {
-        fx = host.instantiateWith([this](audioMasterCallback cb) {
-            effect = new Stammerix(cb);
-            return effect->getAeffect();
-        });
-        ASSERT_NE(fx, nullptr);
+        fx = host.instantiateWith(
+            [this](audioMasterCallback cb) { return (effect = new Stammerix(cb))->getAeffect(); });
         editor = static_cast<StammerixEditor*>(effect->getEditor());
-        ASSERT_NE(editor, nullptr);
     }
     void TearDown() override {
         if (fx)
             host.close(fx);
     }
-    std::intptr_t dispatch(std::int32_t op, std::int32_t index = 0, std::intptr_t value = 0,
-                           void* ptr = nullptr) {
-        return TestHost::dispatch(fx, op, index, value, ptr);
-    }
+    auto dispatch(int op, void* p = nullptr) { return TestHost::dispatch(fx, op, 0, 0, p); }
+    void set(int index, float value) { TestHost::setParameter(fx, index, value); }
     // Opens the window and lets the host draw it once, as the first expose does.
-    HeadlessWindow* openWindow() {
-        EXPECT_EQ(dispatch(effEditOpen, 0, 0, kWindow), 1);
-        HeadlessWindow* window = platform.factory.last;
-        if (window) {
-            window->postDraw(0, 0, 480, 340);
-            dispatch(effEditIdle);
+    HeadlessWindow* open() {
+        EXPECT_EQ(dispatch(effEditOpen, &platform), 1);
+        platform.factory.last->postDraw(0, 0, 480, 340);
+        dispatch(effEditIdle);
+        return platform.factory.last;
+    }
+    // The buttons showing pressed, as "00100000" for button 2 alone.
+    std::string shown() const {
+        std::string s;
+        for (int k = 0; k < 8; ++k)
+            s += editor->getButton(k)->getValue() != 0.0f ? '1' : '0';
+        return s;
+    }
+    // Blocks of a 4/4 transport at the tempo, with a slow sine on the input.
+    void play(int blocks = 1, double bpm = 120.0, int frames = 512) {
+        for (int b = 0; b < blocks; ++b, ppq += frames * bpm / 60.0 / 44100.0) {
+            for (int i = 0; i < frames; ++i)
+                audio.in(1)[i] = -0.5f * (audio.in(0)[i] = std::sin(0.002f * (phase++ % 4000)));
+            host.setTransport(44100.0, bpm, ppq, std::floor(ppq / 4.0) * 4.0);
+            TestHost::processReplacing(fx, audio.inputs(), audio.outputs(), frames);
         }
-        return window;
-    }
-    // Presses button k, held for many pointer queries, then released; the next idle runs it.
-    void pressAndHold(int k) {
-        HeadlessWindow* window = platform.factory.last;
-        CRect size;
-        editor->getButton(k)->getViewSize(size);
-        const std::int32_t x = (size.left + size.right) / 2, y = (size.top + size.bottom) / 2;
-        window->scriptPointer({{x, y, kMouseLeft, 200}, {x, y, 0, 1}});
-        window->postMouse(x, y, kMouseLeft);
-    }
-    void actInsideTheHostsIdle(bool reopen);
-    std::vector<float> buttonValues() const {
-        std::vector<float> values;
-        for (int k = 0; k < StammerixEditor::kNumButtons; ++k)
-            values.push_back(editor->getButton(k)->getValue());
-        return values;
-    }
-    // Automation messages the host received, as (index, value).
-    std::vector<std::pair<int, float>> automation() const {
-        std::vector<std::pair<int, float>> out;
-        for (const HostCall& call : host.calls())
-            if (call.opcode == audioMasterAutomate)
-                out.emplace_back(call.index, call.opt);
-        return out;
-    }
-    // The host's edits and automation in order: "B0" begin edit of parameter 0, "A1" automation
-    // of parameter 1, "E0" end edit of parameter 0, each followed by a blank.
-    std::string gesture() const {
-        std::string out;
-        for (const HostCall& call : host.calls()) {
-            const char kind = call.opcode == audioMasterBeginEdit  ? 'B'
-                              : call.opcode == audioMasterEndEdit  ? 'E'
-                              : call.opcode == audioMasterAutomate ? 'A'
-                                                                   : 0;
-            if (kind)
-                out += std::string(1, kind) + std::to_string(call.index) + " ";
-        }
-        return out;
-    }
-    void playBlock(AudioBlock& block, double& ppq, float level = 0.5f) {
-        for (int i = 0; i < block.frames(); ++i) {
-            block.in(0)[i] = level * std::sin(0.01f * static_cast<float>(i));
-            block.in(1)[i] = -block.in(0)[i];
-        }
-        host.setTransport(44100.0, 120.0, ppq, std::floor(ppq / 4.0) * 4.0);
-        TestHost::processReplacing(fx, block.inputs(), block.outputs(), block.frames());
-        ppq += block.frames() * 2.0 / 44100.0;
     }
 
     ScopedHeadlessPlatform platform;
@@ -112,393 +63,267 @@ protected:
     AEffect* fx = nullptr;
     Stammerix* effect = nullptr;
     StammerixEditor* editor = nullptr;
+    AudioBlock audio{512};
+    double ppq = 0.0;
+    int phase = 0;
 };
 
-const std::vector<float> kAllReleased(8, 0.0f);
-
-} // namespace
-
-TEST_F(EditorFixture, LifecycleAsHostsDriveIt) {
-    EXPECT_EQ(fx->flags, effFlagsHasEditor | effFlagsCanReplacing);
-    ERect* rect = nullptr;
-    ASSERT_EQ(dispatch(effEditGetRect, 0, 0, &rect), 1);
-    EXPECT_EQ(rect->top, 0);
-    EXPECT_EQ(rect->left, 0);
-    EXPECT_EQ(rect->right, 480);
-    EXPECT_EQ(rect->bottom, 340);
-    EXPECT_EQ(AEffGUIEditor::resourceLibraryUsers(), 1);
-
-    for (int round = 0; round < 20; ++round) {
-        HeadlessWindow* window = openWindow();
-        ASSERT_NE(window, nullptr);
-        ASSERT_NE(editor->getFrame(), nullptr);
-        EXPECT_TRUE(editor->isOpen());
-        EXPECT_EQ(editor->getFrame()->getNbViews(), 9);
-        ERect area{5, 10, 20, 30};
-        dispatch(effEditDraw, 0, 0, &area);
-        dispatch(effEditDraw, 0, 0, nullptr);
-        EXPECT_EQ(dispatch(effEditMouse, 1, 1), 1);
-        EXPECT_EQ(dispatch(effEditKey, 0, 65), 0);
-        dispatch(effEditIdle);
-        EXPECT_EQ(dispatch(effEditClose), 0);
-        EXPECT_FALSE(editor->isOpen());
-        EXPECT_EQ(editor->getFrame(), nullptr);
-        EXPECT_EQ(editor->getButton(0), nullptr);
-        // A closed editor ignores what the host still sends.
-        dispatch(effEditIdle);
-        dispatch(effEditDraw, 0, 0, &area);
-        EXPECT_EQ(dispatch(effEditMouse, 1, 1), 1);
+// The button of the type that records is pressed exactly while the effect records; every other
+// button is released: when the editor opens, on every change on the user-interface thread, and
+// at the idle after changes from another thread, which may arrive coalesced.
+TEST_F(Editor, ButtonsShowExactlyWhatRecords) {
+    // Each step: what happens, two numbers, the buttons pressed after it. 'o': the editor opens
+    // with recording a and type b; '0', '1': that parameter is set to a; 'm': from another
+    // thread, MIDI key a released and key b pressed in one batch (-1: none).
+    std::istringstream steps(
+        "o 1 .2857143 00100000  o 1 0 10000000  o 0 .7142857 00000000  o .6 1 00000001 "
+        "o 1 -.1 10000000  o 1 1.5 00000000  o .3 .4285714 00000000  0 1 0 00010000 "
+        "1 .2857143 0 00100000  1 1 0 00000001  0 .3 0 00000000  1 .2857143 0 00000000 "
+        "0 1 0 00100000  0 0 0 00000000  m -1 62 00100000  m 62 60 10000000  m 60 -1 00000000");
+    float a = 0, b = 0;
+    for (std::string op, expected; steps >> op >> a >> b >> expected;) {
+        if (op == "o") {
+            dispatch(effEditClose);
+            set(0, a);
+            set(1, b);
+            open();
+        } else if (op != "m") {
+            set(std::stoi(op), a);
+        } else {
+            const std::string before = shown();
+            MidiEventList midi;
+            if (a >= 0)
+                midi.noteOff(static_cast<int>(a));
+            if (b >= 0)
+                midi.noteOn(static_cast<int>(b));
+            std::thread([&] { TestHost::dispatch(fx, effProcessEvents, 0, 0, midi.get()); }).join();
+            EXPECT_EQ(shown(), before);
+            dispatch(effEditIdle);
+        }
+        EXPECT_EQ(shown(), expected) << op << " " << a << " " << b;
     }
+}
 
-    // The panel shows the background picture, with the released buttons on it.
-    HeadlessWindow* window = openWindow();
-    ASSERT_NE(window, nullptr);
-    CBitmap background(129);
-    const auto image = background.createCGImage(false);
-    ASSERT_NE(image, nullptr);
-    for (int x : {5, 120, 240, 470})
-        EXPECT_EQ(window->pixel(x, 200), image->at(x, 200)) << x; // opaque picture
-    EXPECT_NE(window->pixel(42, 250), window->pixel(42, 330));    // a button stands on the panel
-    // A host that closes the effect with the window still open.
-    host.close(fx);
-    fx = nullptr;
+// The audio path refreshes the oscilloscope only while the editor is open: the frames counted
+// while closed refresh at the first block after opening, the next refresh follows once more than
+// 4410 frames have passed (at the end of the ninth block), each refresh sends parameter 0 again,
+// and the next idle takes the picture over. Whatever was written, wherever, while open or
+// closed, that picture shows the loop as it is: after each recording step, every column the
+// drawing reads holds the loop's sample.
+TEST_F(Editor, TheOscilloscopeShowsTheLoopAsItIsWhileOpen) {
+    set(0, 1.0f);
+    play(30);
+    open();
+    std::string refreshes = heard(host);
+    for (int b = 0; b < 10; ++b) {
+        host.clearCalls();
+        play();
+        refreshes += heard(host) == "A0:1 " ? '1' : heard(host).empty() ? '0' : '?';
+    }
+    EXPECT_EQ(refreshes, "1000000001");
+    COscilloscope* scope = editor->getOscilloscope();
+    EXPECT_EQ(scope->getLength(), 0);
+    dispatch(effEditIdle);
+    EXPECT_EQ(scope->getPosRed(), (effect->getSamplePos() + 512) % 88200); // the next block's
+    EXPECT_EQ(scope->getPosGreen(), effect->getEngine().getSecretPos());
+    EXPECT_FALSE(scope->isDirty()); // and drawn
+    // Recording type, blocks, tempo and frames per block of each step: overwrite, overdub and
+    // erase at the bar and at the own position, one frame at a time; closed from the seventh step
+    // on, open again, a longer loop.
+    const int steps[][4] = {{0, 0, 120, 512},  {0, 40, 120, 512}, {4, 25, 120, 512},
+                            {5, 60, 120, 512}, {2, 12, 120, 512}, {4, 300, 120, 1},
+                            {1, 30, 120, 512}, {6, 30, 120, 512}, {0, 0, 120, 512},
+                            {0, 0, 90, 512},   {0, 20, 90, 512}};
+    for (int s = 0; s < 11; ++s) {
+        dispatch(s == 6 ? effEditClose : s == 8 ? effEditOpen : effEditIdle, &platform);
+        set(1, static_cast<float>(steps[s][0]) / 7.0f);
+        set(0, 1.0f);
+        host.clearCalls();
+        play(steps[s][1], steps[s][2], steps[s][3]);
+        EXPECT_TRUE(editor->isOpen() || heard(host).empty()) << "refreshed while closed";
+        set(0, 0.0f);
+        host.clearCalls();
+        for (int b = 0; b < 20 && heard(host).empty() && editor->isOpen(); ++b)
+            play(1, steps[s][2]);
+        dispatch(effEditIdle);
+        if (!(scope = editor->getOscilloscope()))
+            continue;
+        const int length = effect->getLoopLength(), width = scope->getWidth();
+        ASSERT_EQ(scope->getLength(), length) << "step " << s;
+        auto& loop = const_cast<engine&>(effect->getEngine());
+        int wrong = 0;
+        for (int i = 0; i < width * 2; ++i) {
+            // Column i shows sample i x length / width, in single precision.
+            const auto index = static_cast<int>(static_cast<float>(length) / width * (i / 2));
+            wrong +=
+                scope->getSample(i % 2, index) != (i % 2 ? loop.getRight() : loop.getLeft())[index];
+        }
+        EXPECT_EQ(wrong, 0) << "step " << s;
+    }
+}
+
+// A held button's tracking loop idles the host (audioMasterIdle); some hosts then close the
+// editor, open it again, or close the effect (with the window open, and its resources go with
+// the last editor). The held button and everything under it stay until the gesture ends; a
+// reopen is refused while the window is busy with it; the closed effect calls the host no more.
+TEST_F(Editor, HostsThatActInsideTheirIdleWhileAButtonIsHeld) {
+    std::size_t calls = 0;
+    for (int act = 0; act < 3; ++act) {
+        std::intptr_t result = -1; // until the host idles
+        host.hook = [&](const HostCall& call, std::intptr_t&) {
+            if (call.opcode == audioMasterIdle && result < 0) {
+                AEffect* closing = std::exchange(fx, act == 2 ? nullptr : fx);
+                result = act == 0   ? dispatch(effEditClose)
+                         : act == 1 ? dispatch(effEditOpen, &platform)
+                                    : host.close(closing);
+                calls = host.calls().size();
+            }
+            return false;
+        };
+        EXPECT_EQ(AEffGUIEditor::resourceLibraryUsers(), 1);
+        HeadlessWindow* window = open();
+        ERect area{5, 10, 20, 30}; // the host draws a part and sends the mouse first
+        dispatch(effEditDraw, &area);
+        EXPECT_EQ(TestHost::dispatch(fx, effEditMouse, 1, 1), 1);
+        // Button act + 1 held until the host idles; the idle work in the tracking loop runs at
+        // most every 46 ms of the clock, so each pointer query takes a moment.
+        window->setPointer(kButtonLeft[act + 1] + 12, 250, kMouseLeft);
+        window->setQueryHook([&](std::int32_t) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            window->setPointer(kButtonLeft[act + 1] + 12, 250, result < 0 ? kMouseLeft : 0);
+        });
+        window->postMouse(kButtonLeft[act + 1] + 12, 250, kMouseLeft);
+        TestHost::dispatch(fx, effEditIdle); // the press, and the tracking loop in it
+        host.hook = nullptr;
+        EXPECT_EQ(result, act == 2) << act;
+        if (act < 2) {
+            EXPECT_EQ(TestHost::getParameter(fx, 0), 0.0f) << act; // the gesture ended
+            EXPECT_EQ(editor->getFrame() || editor->isOpen(), act == 1) << act;
+            dispatch(effEditClose);
+        }
+    }
+    EXPECT_EQ(host.calls().size(), calls);
     EXPECT_EQ(AEffGUIEditor::resourceLibraryUsers(), 0);
 }
 
-// The button of the type that records is pressed exactly while the effect records; every
-// other button is released: on open, on every change, and after changes from other threads.
-TEST_F(EditorFixture, ButtonsShowExactlyWhatRecords) {
-    // While closed nothing is noted.
-    editor->setParameter(0, 1.0f);
-    dispatch(effEditIdle);
-
-    auto only = [](int k) {
-        std::vector<float> values(8, 0.0f);
-        if (k >= 0)
-            values[static_cast<std::size_t>(k)] = 1.0f;
-        return values;
-    };
-    // Opening shows the recording state, not the type parameter.
-    const struct {
-        float recording, type;
-        int pressed;
-    } opens[] = {{1.0f, 2.0f / 7, 2}, {1.0f, 0.0f, 0},  {0.0f, 5.0f / 7, -1}, {0.6f, 1.0f, 7},
-                 {1.0f, -0.1f, 0},    {1.0f, 1.5f, -1}, {0.3f, 3.0f / 7, -1}};
-    for (const auto& o : opens) {
-        TestHost::setParameter(fx, 0, o.recording);
-        TestHost::setParameter(fx, 1, o.type);
-        openWindow();
-        EXPECT_EQ(buttonValues(), only(o.pressed)) << o.recording << " " << o.type;
-        dispatch(effEditClose);
-    }
-    openWindow();
-    TestHost::setParameter(fx, 0, 0.0f);
-    EXPECT_EQ(buttonValues(), kAllReleased);
-    TestHost::setParameter(fx, 1, 0.0f);
-
-    // Host automation: recording held on while the type moves from 2 to 7.
-    TestHost::setParameter(fx, 0, 1.0f);
-    EXPECT_EQ(buttonValues(), only(0)); // type 0 records now
-    TestHost::setParameter(fx, 1, StammerixEditor::typeValue(2));
-    EXPECT_EQ(buttonValues(), only(2));
-    TestHost::setParameter(fx, 1, 1.0f);
-    EXPECT_EQ(buttonValues(), only(7));
-    TestHost::setParameter(fx, 0, 0.3f); // not recording
-    EXPECT_EQ(buttonValues(), kAllReleased);
-    TestHost::setParameter(fx, 1, StammerixEditor::typeValue(2));
-    EXPECT_EQ(buttonValues(), kAllReleased);
-
-    // From another thread the change waits for the user-interface thread's next idle.
-    TestHost::setParameter(fx, 0, 0.0f);
-    std::thread automation([this] {
-        TestHost::setParameter(fx, 0, 1.0f);
-        TestHost::setParameter(fx, 1, StammerixEditor::typeValue(6));
-    });
-    automation.join();
-    EXPECT_EQ(buttonValues(), kAllReleased);
-    dispatch(effEditIdle);
-    EXPECT_EQ(buttonValues(), only(6));
-
-    // MIDI on another thread: D held shows the erase button; D released and C pressed in one
-    // batch before the next idle shows only C's button.
-    auto midi = [this](MidiEventList& list) {
-        std::thread delivery([&] { TestHost::dispatch(fx, effProcessEvents, 0, 0, list.get()); });
-        delivery.join();
-    };
-    MidiEventList d, dOffCOn, cOff;
-    midi(d.noteOn(62));
-    dispatch(effEditIdle);
-    EXPECT_EQ(buttonValues(), only(2));
-    midi(dOffCOn.noteOff(62).noteOn(60));
-    EXPECT_EQ(buttonValues(), only(2));
-    dispatch(effEditIdle);
-    EXPECT_EQ(buttonValues(), only(0));
-    midi(cOff.noteOff(60));
-    dispatch(effEditIdle);
-    EXPECT_EQ(buttonValues(), kAllReleased);
-}
-
-TEST_F(EditorFixture, EachButtonRecordsItsTypeWhileHeld) {
-    HeadlessWindow* window = openWindow();
-    ASSERT_NE(window, nullptr);
-    AudioBlock block(512);
-    double ppq = 0.0;
-    for (int k = 0; k < StammerixEditor::kNumButtons; ++k) {
-        SCOPED_TRACE(k);
-        host.clearCalls();
-        CRect size(0, 0, 0, 0);
-        const int x = editor->getButton(k)->getViewSize(size).left + 12;
-        bool sawRecording = false;
-        std::int32_t typeHeard = -1;
-        // The audio thread runs a block while the button is held.
-        int queries = 0;
-        window->setQueryHook([&](std::int32_t) {
-            if (++queries == 3) {
-                playBlock(block, ppq);
-                sawRecording = effect->isRecording();
-                typeHeard = effect->getRecordingType();
-            }
-        });
-        window->scriptPointer({{x, 250, kMouseLeft, 6}, {x, 250, 0, 1}});
-        window->postMouse(x, 250, kMouseLeft);
-        dispatch(effEditIdle);
-        window->setQueryHook(nullptr);
-
-        EXPECT_TRUE(sawRecording);
-        EXPECT_EQ(typeHeard, k);
-        EXPECT_FALSE(effect->isRecording()); // released
-        const auto sent = automation();
-        ASSERT_GE(sent.size(), 3u);
-        EXPECT_EQ(sent.front(), std::make_pair(0, 1.0f));
-        EXPECT_EQ(sent[1], std::make_pair(1, StammerixEditor::typeValue(k)));
-        EXPECT_EQ(sent.back(), std::make_pair(0, 0.0f));
-        // The gesture is an edit of both parameters it changes, around all of its automation,
-        // so that touch automation records while the button is held.
-        const std::string edits = gesture();
-        EXPECT_EQ(edits.substr(0, 8), "B0 B1 A0");
-        EXPECT_EQ(edits.substr(edits.size() - 9), "A0 E0 E1 ");
-        EXPECT_EQ(buttonValues(), kAllReleased);
-    }
-
-    // Leaving the button and coming back sends recording off and on again, inside one edit.
-    const int x = 30 + 12;
-    host.clearCalls();
-    // Each position long enough for the idle work, which runs every 46 to 100 ms, to draw
-    // the button's state: until then the button repeats its report.
-    window->setQueryHook(
-        [](std::int32_t) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
-    window->scriptPointer({{x, 250, kMouseLeft, 90},
-                           {5, 5, kMouseLeft, 90},
-                           {x, 250, kMouseLeft, 90},
-                           {x, 250, 0, 1}});
-    window->postMouse(x, 250, kMouseLeft);
-    dispatch(effEditIdle);
-    window->setQueryHook(nullptr);
-    const std::string edits = gesture();
-    EXPECT_EQ(edits.substr(0, 6), "B0 B1 ");
-    EXPECT_NE(edits.find("A1 A0 A0 A1 "), std::string::npos) << edits;
-    EXPECT_EQ(edits.substr(edits.size() - 9), "A0 E0 E1 ");
-    EXPECT_EQ(std::count(edits.begin(), edits.end(), 'B'), 2) << edits;
-    EXPECT_EQ(std::count(edits.begin(), edits.end(), 'E'), 2) << edits;
-    // A right-click sends nothing at all.
-    host.clearCalls();
-    window->scriptPointer({{x, 250, kMouseRight, 4}, {x, 250, 0, 1}});
-    window->postMouse(x, 250, kMouseRight);
-    dispatch(effEditIdle);
-    EXPECT_EQ(gesture(), "");
-}
-
-TEST_F(EditorFixture, AudioRefreshesTheOscilloscopeOnlyWhileOpen) {
-    AudioBlock block(512);
-    double ppq = 0.0;
-    TestHost::setParameter(fx, 1, 0.0f);
-    TestHost::setParameter(fx, 0, 1.0f);
-    host.clearCalls();
-    for (int b = 0; b < 30; ++b)
-        playBlock(block, ppq);
-    EXPECT_TRUE(automation().empty()); // closed: no refresh, no automation from the audio path
-
-    HeadlessWindow* window = openWindow();
-    ASSERT_NE(window, nullptr);
-    COscilloscope* scope = editor->getOscilloscope();
-    ASSERT_NE(scope, nullptr);
-    EXPECT_EQ(scope->getLength(), 0);
-    // The frames counted while closed make the first block after opening refresh at once.
-    host.clearCalls();
-    playBlock(block, ppq);
-    EXPECT_EQ(automation().size(), 1u);
-    host.clearCalls();
-    for (int b = 0; b < 9; ++b) {
-        playBlock(block, ppq);
-        // One refresh after more than 4410 frames: at the end of the ninth block.
-        EXPECT_EQ(automation().size(), b < 8 ? 0u : 1u) << b;
-    }
-    EXPECT_EQ(automation().front(), std::make_pair(0, 1.0f));
-    EXPECT_EQ(scope->getLength(), 0); // taken over at the next idle only
-    dispatch(effEditIdle);
-    ASSERT_EQ(scope->getLength(), 88200);
-    EXPECT_EQ(scope->getPosRed(), (effect->getSamplePos() + 512) % 88200);
-    EXPECT_EQ(scope->getPosGreen(), effect->getEngine().getSecretPos());
-    // The columns the drawing reads hold the loop's samples.
-    const float* loop = const_cast<engine&>(effect->getEngine()).getLeft();
-    const std::int32_t width = 408;
-    for (std::int32_t i = 1; i < width - 1; i += 37) {
-        const std::int32_t index = ScopeFrame::sampleIndex(88200, width, i);
-        EXPECT_EQ(scope->getSample(0, index), loop[index]) << i;
-    }
-    // The same idle drew it: the red marker stands where the next block starts.
-    EXPECT_FALSE(scope->isDirty());
-    const int markerX =
-        36 + static_cast<int>(408.0f / 88200.0f * static_cast<float>(scope->getPosRed()));
-    EXPECT_EQ(window->pixel(markerX, 19 + 30), 0xffff0101u);
-    dispatch(effEditClose);
-    host.clearCalls();
-    for (int b = 0; b < 30; ++b)
-        playBlock(block, ppq);
-    EXPECT_TRUE(automation().empty());
-}
-
-// Only the loop's segments written since the last picture are read again: whatever was
-// written, wherever, while open or closed, the next picture shows the whole loop as it is.
-TEST_F(EditorFixture, TheOscilloscopeShowsEveryWriteOfTheLoop) {
-    AudioBlock block(512);
-    double ppq = 0.0;
-    const std::int32_t width = 408;
-    // Recording off, blocks until the next refresh; then the picture must match the loop.
-    auto expectPictureOfTheLoop = [&](const char* what, double bpm) {
-        TestHost::setParameter(fx, 0, 0.0f);
-        host.clearCalls();
-        for (int b = 0; b < 20 && automation().empty(); ++b) {
-            host.setTransport(44100.0, bpm, ppq, std::floor(ppq / 4.0) * 4.0);
-            TestHost::processReplacing(fx, block.inputs(), block.outputs(), block.frames());
-            ppq += block.frames() * bpm / 60.0 / 44100.0;
-        }
-        dispatch(effEditIdle);
-        COscilloscope* scope = editor->getOscilloscope();
-        ASSERT_NE(scope, nullptr);
-        const std::int32_t length = effect->getLoopLength();
-        ASSERT_EQ(scope->getLength(), length) << what;
-        auto& loop = const_cast<engine&>(effect->getEngine());
-        int wrong = 0;
-        for (std::int32_t i = 0; i < width; ++i) {
-            const std::int32_t index = ScopeFrame::sampleIndex(length, width, i);
-            wrong += scope->getSample(0, index) != loop.getLeft()[index];
-            wrong += scope->getSample(1, index) != loop.getRight()[index];
-        }
-        EXPECT_EQ(wrong, 0) << what;
-    };
-    auto record = [&](std::int32_t type, int blocks, float level) {
-        TestHost::setParameter(fx, 1, type == 7 ? 1.0f : static_cast<float>(type) / 7.0f);
-        TestHost::setParameter(fx, 0, 1.0f);
-        for (int b = 0; b < blocks; ++b)
-            playBlock(block, ppq, level + 0.01f * static_cast<float>(b));
-    };
-
-    ASSERT_NE(openWindow(), nullptr);
-    expectPictureOfTheLoop("silence", 120.0);
-    record(0, 40, 0.5f);
-    expectPictureOfTheLoop("overwrite at the bar position", 120.0);
-    record(4, 25, 0.3f);
-    expectPictureOfTheLoop("overwrite at the own position", 120.0);
-    record(5, 60, 0.1f);
-    expectPictureOfTheLoop("overdub at the own position, past its wrap", 120.0);
-    record(2, 12, 0.0f);
-    expectPictureOfTheLoop("erase at the bar position", 120.0);
-    dispatch(effEditClose);
-    record(1, 30, 0.2f);
-    record(6, 30, 0.0f);
-    ASSERT_NE(openWindow(), nullptr);
-    expectPictureOfTheLoop("written while closed", 120.0);
-    expectPictureOfTheLoop("a longer loop", 90.0);
-    record(0, 20, 0.4f);
-    expectPictureOfTheLoop("written into the longer loop", 90.0);
-}
-
-// Hosts that call back into the editor from inside the plug-in's calls to them: a held button's
-// tracking loop idles the host (audioMasterIdle), and some hosts then close or reopen the
-// editor there.
-void EditorFixture::actInsideTheHostsIdle(bool reopen) {
-    int calls = 0;
-    std::intptr_t reopened = -1;
-    host.hook = [&](const HostCall& call, std::intptr_t&) {
-        if (call.opcode == audioMasterIdle && calls++ == 0) {
-            if (reopen)
-                reopened = dispatch(effEditOpen, 0, 0, kWindow);
-            else
-                dispatch(effEditClose);
-        }
-        return false;
-    };
-    ASSERT_EQ(dispatch(effEditOpen, 0, 0, kWindow), 1);
-    pressAndHold(reopen ? 1 : 6);
-    dispatch(effEditIdle); // the press, and the tracking loop with it
-    host.hook = nullptr;
-    EXPECT_GT(calls, 0);
-    EXPECT_EQ(TestHost::getParameter(fx, 0), 0.0f); // the gesture ended with recording off
-    if (reopen) {
-        // Refused: the open window is busy with the gesture; it is still the open one.
-        EXPECT_EQ(reopened, 0);
-        EXPECT_TRUE(editor->isOpen());
-        EXPECT_NE(editor->getButton(0), nullptr);
-        EXPECT_EQ(TestHost::getParameter(fx, 1), 1.0f / 7.0f);
-    } else {
-        EXPECT_FALSE(editor->isOpen());
-        EXPECT_EQ(editor->getButton(0), nullptr);
-        dispatch(effEditIdle);
-        ASSERT_EQ(dispatch(effEditOpen, 0, 0, kWindow), 1); // and it opens again
-    }
-    dispatch(effEditIdle);
-    dispatch(effEditClose);
-    EXPECT_FALSE(editor->isOpen());
-}
-
-TEST_F(EditorFixture, AHostThatClosesTheEditorInsideItsIdleWhileAButtonIsHeld) {
-    actInsideTheHostsIdle(false);
-}
-
-TEST_F(EditorFixture, AHostThatReopensTheEditorInsideItsIdleWhileAButtonIsHeld) {
-    actInsideTheHostsIdle(true);
-}
-
-// The effect, its editor and the held button stay until the call that runs the gesture returns;
-// the closed effect calls the host no more.
-TEST_F(EditorFixture, AHostThatClosesTheEffectInsideItsIdleWhileAButtonIsHeld) {
-    std::intptr_t closeResult = 0;
-    std::size_t callsAtClose = 0;
-    host.hook = [&](const HostCall& call, std::intptr_t&) {
-        if (call.opcode == audioMasterIdle && fx) {
-            AEffect* closing = fx;
-            fx = nullptr;
-            closeResult = host.close(closing);
-            callsAtClose = host.calls().size();
-        }
-        return false;
-    };
-    AEffect* effectBefore = fx;
-    ASSERT_EQ(dispatch(effEditOpen, 0, 0, kWindow), 1);
-    pressAndHold(2);
-    EXPECT_EQ(TestHost::dispatch(effectBefore, effEditIdle), 0);
-    EXPECT_EQ(fx, nullptr);
-    EXPECT_EQ(closeResult, 1);
-    EXPECT_EQ(host.calls().size(), callsAtClose); // nothing after the close
-}
-
+// The images compiled into the module stand in for missing files while an editor lives.
 TEST(EmbeddedImages, StandInForMissingFiles) {
-    ASSERT_EQ(EmbeddedImages::count(), 4);
-    ScopedHeadlessPlatform platform;
     ResourceFolder::setSearchFolders({"/nonexistent-folder"});
-    {
-        CBitmap missing(129);
-        EXPECT_FALSE(missing.isLoaded());
+    for (int users = 0; users < 3; ++users) {
+        EXPECT_EQ(CBitmap(129).getWidth() + CBitmap(130).getHeight() + CBitmap(132).getHeight(),
+                  users == 1 ? 480 + 166 + 150 : 0);
+        users ? AEffGUIEditor::ExitResourceLibrary() : AEffGUIEditor::InitResourceLibrary();
     }
-    AEffGUIEditor::InitResourceLibrary();
-    {
-        CBitmap background(129);
-        CBitmap strip(130);
-        EXPECT_TRUE(background.isLoaded());
-        EXPECT_EQ(strip.getWidth(), 24);
-        EXPECT_EQ(strip.getHeight(), 166);
-    }
-    AEffGUIEditor::ExitResourceLibrary();
     ResourceFolder::setSearchFolders({});
 }
+
+// The throttle of the idle work inside mouse-tracking loops: after a full pass at p, a call at t
+// works at once from p + 100, after a short wait from p + 46, not before; also across the wrap
+// of the 32-bit millisecond clock (every 49.7 days of uptime).
+TEST(EditorIdleClock, ThrottleHoldsBackAndReleasesAcrossTheClockWrap) {
+    struct Clocked : AEffGUIEditor {
+        explicit Clocked(std::uint32_t t) : AEffGUIEditor(nullptr), ticks(t) { lLastTicks = t; }
+        std::uint32_t getTicks() override { return ticks; }
+        void idle() override { ++idles; }
+        std::uint32_t ticks;
+        int idles = 0;
+    };
+    // From the clock at the first number (hexadecimal): the ticks of each call, each followed by
+    // the full passes made so far.
+    for (const char* run : {"80000000 1 8000000a 1 8000002d 1 8000002e 2 80000096 3 ffffff00 4 "
+                            "ffffff0a 4 5 5 f 5 4b 6",
+                            "ffffffc0 1 fffffff0 2 14 2 60 3"}) {
+        std::istringstream in(run);
+        std::uint32_t ticks = 0;
+        int idles = 0;
+        in >> std::hex >> ticks;
+        for (Clocked editor(ticks); in >> idles; in >> ticks) {
+            editor.ticks = ticks;
+            editor.doIdleStuff();
+            EXPECT_EQ(editor.idles, idles) << ticks;
+        }
+    }
+}
+
+// Five oscilloscopes side by side on a chequer that shows any shift, dotted with the white that
+// transparency keys out: a loop of 1000 samples with markers moved afterwards (the copy stays); a
+// hand-over of a loop longer than its buffer, on a transparent view (silence past the buffer,
+// whatever an earlier hand-over read there); a background of width 2 (no graph); samples that
+// are no numbers or far out of range, a loop longer than the copy and markers far away; no loop
+// at all (a centre line, no markers). The picture is written to the build folder.
+TEST(Oscilloscope, DrawsLikeTheReferencePicture) {
+    ScopedHeadlessPlatform platform;
+    auto* frame = new CFrame(CRect(0, 0, 282, 68), &platform, nullptr);
+    frame->setBackgroundColor(CColor{40, 40, 40, 255});
+    CBitmap* backgrounds[3] = {new CBitmap(*frame, 64, 60), new CBitmap(*frame, 64, 60),
+                               new CBitmap(*frame, 2, 60)};
+    COscilloscope* scopes[5];
+    for (int s = 0; s < 5; ++s) {
+        CBitmap* b = backgrounds[s < 3 ? s : 0];
+        for (int i = 0; i < b->getWidth() * 60; ++i) {
+            const int x = i % b->getWidth(), y = i / b->getWidth();
+            b->getHandle()->pixels[i] = x % 8 == 3 && y % 6 == 2 ? 0xffffffffu
+                                        : (x / 4 + y / 4) % 2    ? 0xff203848u
+                                                                 : 0xff183020u;
+        }
+        CRect size(4 + 68 * s - 62 * (s > 2), 4, 4 + 68 * s - 62 * (s > 2) + b->getWidth(), 64);
+        frame->addView(scopes[s] = new COscilloscope(size, nullptr, 1, b));
+    }
+    std::vector<float> l(1000), r(1000), odd(500000);
+    const float strange[4] = {std::nanf(""), HUGE_VALF, -1e30f, 0.25f};
+    for (int i = 0; i < 500000; ++i) {
+        l[i % 1000] = static_cast<float>((i * 37) % 200 - 100) / 62.5f; // beyond full scale too
+        r[i % 1000] = i % 1000 / 200 % 2 ? 0.25f : -0.5f;
+        odd[i] = strange[i / 1000 % 4];
+    }
+    scopes[0]->setStuff(l.data(), r.data(), 1000, 10, 20);
+    scopes[0]->setStuff2(1000, 250, 700);
+    auto handover = std::make_unique<ScopeHandover>();
+    auto handed = std::make_unique<ScopeFrame>();
+    handover->setColumns(64);
+    handover->publish(l.data(), r.data(), 1000, 1000, 0, 0);
+    handover->publish(l.data(), r.data(), 1000, 1500, 750, 0); // longer than its buffer
+    ASSERT_TRUE(handover->take(*handed));
+    scopes[1]->setTransparency(true);
+    scopes[1]->setColumns(*handed);
+    scopes[2]->setStuff(l.data(), r.data(), 1000, 0, 999);
+    scopes[3]->setStuff(odd.data(), odd.data(), 500000, INT32_MAX, INT32_MIN);
+    scopes[4]->setStuff(nullptr, nullptr, -3, 10, 20);
+    EXPECT_EQ(scopes[3]->getLength() + scopes[4]->getLength(), COscilloscope::kCapacity);
+    platform.factory.last->postDraw(0, 0, 282, 68);
+    platform.factory.last->processEvents(0);
+    ASSERT_TRUE(platform.factory.last->writePng("oscilloscope.png"));
+    EXPECT_TRUE(samePicture("oscilloscope.png", STAMMERIX_PICTURES "/oscilloscope.png"));
+    delete frame;
+    for (CBitmap* b : backgrounds)
+        b->forget();
+}
+
+// The reader takes whole frames, the newest, while the writer publishes.
+TEST(ScopeHandover, ReaderAlwaysSeesWholeFramesWhileTheWriterRuns) {
+    auto handover = std::make_unique<ScopeHandover>();
+    auto frame = std::make_unique<ScopeFrame>();
+    handover->setColumns(256);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int n = 1; n <= 20000; ++n) {
+            const std::vector<float> loop(4096, static_cast<float>(n));
+            handover->publish(loop.data(), loop.data(), 4096, 4096, n, n);
+        }
+        done = true;
+    });
+    int torn = 0;
+    for (std::uint32_t last = 0, finished = 0; !finished; last = frame->sequence) {
+        finished = done;
+        if (handover->take(*frame))
+            for (int i = 0; i < 256; ++i)
+                torn += frame->left[i] != frame->posRed || frame->right[i] != frame->posRed ||
+                        frame->posGreen != frame->posRed || frame->sequence <= last ||
+                        frame->sequence != std::uint32_t(frame->posRed);
+    }
+    writer.join();
+    EXPECT_EQ(frame->sequence, 20000u);
+    EXPECT_EQ(torn, 0);
+}
+
+} // namespace
