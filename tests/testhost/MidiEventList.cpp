@@ -18,37 +18,6 @@ MidiEventList& MidiEventList::add(unsigned char status, unsigned char data1, uns
     return *this;
 }
 
-MidiEventList& MidiEventList::noteOn(int note, int velocity, int channel) {
-    return add(static_cast<unsigned char>(0x90 | (channel & 0x0F)),
-               static_cast<unsigned char>(note), static_cast<unsigned char>(velocity));
-}
-
-MidiEventList& MidiEventList::noteOff(int note, int channel) {
-    return add(static_cast<unsigned char>(0x80 | (channel & 0x0F)),
-               static_cast<unsigned char>(note), 64);
-}
-
-MidiEventList& MidiEventList::controlChange(int controller, int value, int channel) {
-    return add(static_cast<unsigned char>(0xB0 | (channel & 0x0F)),
-               static_cast<unsigned char>(controller), static_cast<unsigned char>(value));
-}
-
-MidiEventList& MidiEventList::addNonMidi(std::int32_t type) {
-    add(0x90, 60, 100);
-    storage.back()->type = type;
-    return *this;
-}
-
-MidiEventList& MidiEventList::addNull() {
-    events.push_back(nullptr);
-    return *this;
-}
-
-void MidiEventList::clear() {
-    storage.clear();
-    events.clear();
-}
-
 VstEvents* MidiEventList::get() {
     // The record declares two pointers; a host allocates as many as numEvents needs.
     const std::size_t count = events.size() < 2 ? 2 : events.size();

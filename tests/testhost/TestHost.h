@@ -1,5 +1,5 @@
-// A scriptable host: its callback records every call the plug-in makes and answers from a table
-// the test sets up. It drives the plug-in through the record's functions only, as hosts do.
+// A scriptable host: its callback records every call the plug-in makes and answers from
+// settings the test makes. It drives the plug-in through the record's functions only, as hosts do.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,6 @@ struct HostCall {
 class TestHost {
 public:
     TestHost();
-    ~TestHost();
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;
 
@@ -39,12 +38,11 @@ public:
         "receiveVstMidiEvent", "sizeWindow",       "supplyIdle"};
     // Answers for every other opcode (index = opcode), 0 unless a test sets one.
     std::intptr_t answers[64] = {};
-
-    // Called before the table, outside the host's lock, so it may re-enter the plug-in as real
-    // hosts do from their automation and display handlers. Return true to answer with result.
+    // Called before the answers above, outside the host's lock, so it may re-enter the plug-in
+    // as real hosts do from their automation and display handlers. True: answer with result.
     std::function<bool(const HostCall& call, std::intptr_t& result)> hook;
 
-    // Sets the time information for a transport at the given position in a 4/4 bar.
+    // Time information for a transport at ppqPos in a bar that starts at barStartPos.
     void setTransport(double sampleRateHz, double tempoBpm, double ppqPos, double barStartPos,
                       std::int32_t numerator = 4, std::int32_t denominator = 4,
                       std::int32_t flags = kVstTempoValid);
@@ -52,24 +50,35 @@ public:
     // --- Instances -------------------------------------------------------------------------
     // Calls an entry function (from a module or linked in) with this host's callback.
     AEffect* instantiate(AEffect* (*entry)(audioMasterCallback));
-    // Creates an effect object in-process; make receives the callback to pass to the constructor.
+    // Creates an effect in-process; make receives the callback to pass to the constructor.
     AEffect* instantiateWith(const std::function<AEffect*(audioMasterCallback)>& make);
     // effClose through the record (which destroys the instance).
-    std::intptr_t close(AEffect* effect);
+    std::intptr_t close(AEffect* effect) { return dispatch(effect, effClose); }
 
     static std::intptr_t callback(AEffect* effect, std::int32_t opcode, std::int32_t index,
                                   std::intptr_t value, void* ptr, float opt);
 
     // --- Driving ---------------------------------------------------------------------------
     static std::intptr_t dispatch(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
-                                  std::intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
+                                  std::intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f) {
+        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    }
+    // The text an opcode writes into a zeroed buffer of 256 bytes.
     static std::string dispatchText(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
                                     std::intptr_t value = 0);
-    static void process(AEffect* effect, float** inputs, float** outputs, std::int32_t frames);
+    static void process(AEffect* effect, float** inputs, float** outputs, std::int32_t frames) {
+        effect->process(effect, inputs, outputs, frames);
+    }
     static void processReplacing(AEffect* effect, float** inputs, float** outputs,
-                                 std::int32_t frames);
-    static void setParameter(AEffect* effect, std::int32_t index, float value);
-    static float getParameter(AEffect* effect, std::int32_t index);
+                                 std::int32_t frames) {
+        effect->processReplacing(effect, inputs, outputs, frames);
+    }
+    static void setParameter(AEffect* effect, std::int32_t index, float value) {
+        effect->setParameter(effect, index, value);
+    }
+    static float getParameter(AEffect* effect, std::int32_t index) {
+        return effect->getParameter(effect, index);
+    }
 
     // --- Record of calls -------------------------------------------------------------------
     std::vector<HostCall> calls() const;
