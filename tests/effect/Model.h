@@ -40,7 +40,7 @@ struct Model {
     bool recording = false, playing = false, changed = false;
     float target = 0.0f, bpm = 120.0f, gain = 0.01f;
     std::vector<float> loop[2] = {std::vector<float>(kCapacity), std::vector<float>(kCapacity)};
-    std::vector<std::string> calls;
+    std::vector<std::string> names = std::vector<std::string>(8, "-"), calls;
 
     void call(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
               float opt = 0.0f) {
@@ -224,9 +224,7 @@ struct Rig {
             for (int c = 0; c < 2 && out && out[c]; ++c) {
                 if (out[c][i] != y[c][i]) {
                     ADD_FAILURE() << "frame " << i << " of " << frames << ", channel " << c << ": "
-                                  << out[c][i] << " instead of " << y[c][i] << "; type "
-                                  << model.type << (model.recording ? " recording" : "")
-                                  << ", position " << model.pos << " of " << model.length;
+                                  << out[c][i] << " instead of " << y[c][i];
                     return -1;
                 }
             }

@@ -1,7 +1,7 @@
-// The effect as a host drives it. A randomized host: thousands of blocks of random length with
-// random and hostile timing, parameter values, programs, MIDI and buffers, each compared
-// exactly with the model: outputs and host calls and, in-process, the positions, the gain and
-// the whole loop after every block. Then the tables of parameters, programs and MIDI keys.
+// A randomized host: thousands of blocks of random length with random and hostile timing,
+// parameter values, programs, names, MIDI and buffers, driven through the record as a host
+// drives it and compared exactly with the model after every block: outputs, host calls,
+// parameters, displays and names and, in-process, the positions, the gain and the whole loop.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -16,7 +16,7 @@ namespace {
 class RandomHost : public Rig {
 public:
     RandomHost(bool timeInfo, bool tempo, std::uint64_t seed, PluginModule* module = nullptr)
-        : Rig(timeInfo, tempo ? 1200000 : 0, module), random(seed) {}
+        : Rig(timeInfo, tempo ? 1200000 : 0, module), inProcess(!module), random(seed) {}
 
     void run(int blocks) {
         long heard = 0;
@@ -47,19 +47,48 @@ public:
             heard += static_cast<long>(n) - silent;
             // Nothing is written past the block.
             ASSERT_TRUE(buffers == 2 || (out[0][n] == 1234.5f && out[1][n] == 1234.5f));
-            for (std::int32_t index = -1; index <= 2; ++index)
-                ASSERT_EQ(TestHost::getParameter(fx, index),
-                          index == 0 || index == 1 ? model.normal[index] : 0.0f);
-            ASSERT_EQ(TestHost::dispatch(fx, effGetProgram), model.program);
+            compareWhatTheHostReads();
             if (inProcess)
                 compareState(object());
         }
         EXPECT_GT(heard, blocks * 200L); // the run heard the loop, not only silence
     }
 
-    bool inProcess = true;
-
 private:
+    // The text an opcode writes into a buffer of 'x'; 'x' shows what was not written.
+    std::string text(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
+                     std::intptr_t* result = nullptr) {
+        char buffer[40] = {};
+        std::memset(buffer, 'x', 39);
+        const std::intptr_t r = TestHost::dispatch(fx, opcode, index, value, buffer);
+        if (result)
+            *result = r;
+        return buffer;
+    }
+
+    void compareWhatTheHostReads() {
+        for (std::int32_t index = -1; index <= 2; ++index)
+            ASSERT_EQ(TestHost::getParameter(fx, index),
+                      index == 0 || index == 1 ? model.normal[index] : 0.0f);
+        // Displays: the value x 1.99 or x 7.99, printed with "%f", no more than 8 characters.
+        for (std::int32_t index : {0, 1}) {
+            char shown[400];
+            std::snprintf(shown, sizeof(shown), "%f", model.normal[index] * (index ? 7.99 : 1.99));
+            ASSERT_EQ(text(effGetParamDisplay, index), std::string(shown).substr(0, 8));
+        }
+        const std::int32_t other = pick({-1, 2, kIntMin, kIntMax});
+        for (std::int32_t opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
+            ASSERT_EQ(text(opcode, other), std::string(39, 'x'));
+        ASSERT_EQ(TestHost::dispatch(fx, effGetProgram), model.program);
+        ASSERT_EQ(text(effGetProgramName), model.names[model.program]);
+        // By number (in index); the category (in value) is ignored.
+        std::intptr_t known = -1;
+        const std::int32_t p = pick(-2, 9);
+        ASSERT_EQ(text(effGetProgramNameIndexed, p, pick(-1, 9), &known),
+                  p >= 0 && p < 8 ? model.names[p] : std::string(39, 'x'));
+        ASSERT_EQ(known, p >= 0 && p < 8 ? 1 : 0);
+    }
+
     void compareState(Stammerix& fx) {
         auto& loop = const_cast<engine&>(fx.getEngine());
         ASSERT_EQ(std::make_tuple(fx.getSamplePos(), fx.getLoopLength(), fx.isPlaying(),
@@ -83,6 +112,12 @@ private:
             set(unit(random) < 0.9 ? pick(0, 1) : pick({-1, 2, kIntMin}), pickValue());
         if (unit(random) < 0.04)
             program(unit(random) < 0.9 ? pick(0, 7) : pick({-1, 8, kIntMin, kIntMax}));
+        if (unit(random) < 0.02) { // names are cut to 24 characters
+            std::string name(static_cast<std::size_t>(pick(0, 30)), 'a');
+            std::generate(name.begin(), name.end(), [&] { return 'a' + pick(0, 25); });
+            TestHost::dispatch(fx, effSetProgramName, 0, 0, name.data());
+            model.names[model.program] = name.substr(0, 24);
+        }
         if (unit(random) < 0.2) {
             MidiEventList list;
             std::vector<Midi> sent;
@@ -92,15 +127,15 @@ private:
                     list.addNull();
                 else if (r < 0.1)
                     list.addNonMidi();
-                else
-                    sent.push_back(
-                        {static_cast<unsigned char>(
-                             pick({0x90, 0x90, 0x90, 0x80, 0xB0, 0xA0, 0xE0, 0xF0}) |
-                             pick({0, 1, 9, 15})),
-                         static_cast<unsigned char>(r < 0.3 ? pick({123, 126}) : pick(0, 255)),
-                         static_cast<unsigned char>(pick(0, 255))});
-                if (r >= 0.1)
-                    list.add(sent.back()[0], sent.back()[1], sent.back()[2]);
+                if (r < 0.1)
+                    continue;
+                sent.push_back(
+                    {static_cast<unsigned char>(
+                         pick({0x90, 0x90, 0x90, 0x80, 0xB0, 0xA0, 0xE0, 0xF0}) |
+                         pick({0, 1, 9, 15})),
+                     static_cast<unsigned char>(r < 0.3 ? pick({123, 126}) : pick(0, 255)),
+                     static_cast<unsigned char>(pick(0, 255))});
+                list.add(sent.back()[0], sent.back()[1], sent.back()[2]);
             }
             midi(list, sent);
         }
@@ -148,16 +183,16 @@ private:
             pick<std::int32_t>({kVstTempoValid, kVstTempoValid,
                                 kVstTempoValid | kVstTransportPlaying, kVstTransportPlaying}));
         // Numbers a host cannot mean.
-        const double kNaN = std::numeric_limits<double>::quiet_NaN(), kInf = INFINITY;
+        const double nan = NAN, inf = INFINITY;
         const std::pair<double VstTimeInfo::*, double> spoils[] = {
             {&VstTimeInfo::tempo, 0.0},        {&VstTimeInfo::tempo, -120.0},
-            {&VstTimeInfo::tempo, kInf},       {&VstTimeInfo::tempo, kNaN},
+            {&VstTimeInfo::tempo, inf},        {&VstTimeInfo::tempo, nan},
             {&VstTimeInfo::tempo, 1e-320},     {&VstTimeInfo::tempo, 1e9},
             {&VstTimeInfo::sampleRate, 0.0},   {&VstTimeInfo::sampleRate, -44100.0},
-            {&VstTimeInfo::sampleRate, kNaN},  {&VstTimeInfo::sampleRate, kInf},
-            {&VstTimeInfo::sampleRate, 1e308}, {&VstTimeInfo::ppqPos, kNaN},
-            {&VstTimeInfo::ppqPos, -kInf},     {&VstTimeInfo::ppqPos, 1e308},
-            {&VstTimeInfo::barStartPos, kInf}, {&VstTimeInfo::barStartPos, -1e308}};
+            {&VstTimeInfo::sampleRate, nan},   {&VstTimeInfo::sampleRate, inf},
+            {&VstTimeInfo::sampleRate, 1e308}, {&VstTimeInfo::ppqPos, nan},
+            {&VstTimeInfo::ppqPos, -inf},      {&VstTimeInfo::ppqPos, 1e308},
+            {&VstTimeInfo::barStartPos, inf},  {&VstTimeInfo::barStartPos, -1e308}};
         if (unit(random) < 0.1) {
             const auto& [field, value] = spoils[pick(0, 15)];
             host.timeInfo.*field = value;
@@ -171,10 +206,10 @@ private:
         return r < 0.3 ? 512 : r < 0.34 ? 0 : r < 0.36 ? pick({-1, kIntMin}) : pick(1, 8192);
     }
     float pickValue() {
-        const float inf = std::numeric_limits<float>::infinity();
+        const float inf = INFINITY;
         return unit(random) < 0.9
                    ? pick({0.0f, 1.0f, 1.0f, pick(0, 7) / 7.0f, float(unit(random))})
-                   : pick({std::nanf(""), inf, -inf, -0.7f, -0.1f, 1.5f, 1e30f, -1e30f});
+                   : pick({float(NAN), inf, -inf, -0.7f, -0.1f, 1.5f, 1e30f, -1e30f});
     }
     std::int32_t pick(std::int32_t low, std::int32_t high) {
         return std::uniform_int_distribution<std::int32_t>(low, high)(random);
@@ -183,6 +218,7 @@ private:
         return values.begin()[pick(0, static_cast<std::int32_t>(values.size()) - 1)];
     }
 
+    const bool inProcess;
     ScopedHeadlessPlatform platform; // for the editor the host opens now and then
     std::mt19937_64 random;
     std::uniform_real_distribution<double> unit{0.0, 1.0};
@@ -201,156 +237,7 @@ TEST(RandomHost, HostsWithAndWithoutTimeInformationAndTempo) {
 TEST(RandomHost, ThroughTheModule) {
     PluginModule module(STAMMERIX_MODULE_PATH);
     ASSERT_TRUE(module.isLoaded()) << module.error();
-    RandomHost host(true, true, 5, &module);
-    host.inProcess = false;
-    host.run(600);
-}
-
-// Recording off, on at target gain 0, on at target 1; or the recording type.
-std::int32_t decoded(Stammerix& fx, std::int32_t index) {
-    return index == 1         ? fx.getRecordingType()
-           : fx.isRecording() ? 1 + static_cast<int>(fx.getTargetVelocity())
-                              : 0;
-}
-
-// The text an opcode writes into a buffer of 'x': shows what was not written.
-std::string text(AEffect* fx, std::int32_t opcode, std::int32_t index = 0,
-                 std::intptr_t value = 0) {
-    char buffer[32];
-    std::memset(buffer, 'x', sizeof(buffer) - 1);
-    buffer[31] = 0;
-    TestHost::dispatch(fx, opcode, index, value, buffer);
-    return buffer;
-}
-
-TEST(Tables, ParametersDecodeByTruncationAndShowTheirValue) {
-    Rig rig;
-    const struct {
-        std::int32_t index;
-        float value;
-        std::int32_t decoded;
-        const char* display; // value x 1.99 or x 7.99 with "%f", cut to eight characters
-    } rows[] = {
-        {0, 0.5f, 0, "0.995000"},         {0, 0.502512515f, 0, "1.000000"},
-        {0, 0.50251257f, 1, "1.000000"},  {0, 0.6f, 1, "1.194000"},
-        {0, 1.0f, 2, "1.990000"},         {0, -0.6f, 1, "-1.19400"},
-        {0, 1e30f, 1, "19900000"},        {0, 0.0f, 0, "0.000000"},
-        {1, 0.125f, 0, "0.998750"},       {1, 0.126f, 1, "1.006740"},
-        {1, 4.0f / 7, 4, "4.565714"},     {1, 1.0f, 7, "7.990000"},
-        {1, 2.0f, 15, "15.98000"},        {1, -0.1f, 0, "-0.79900"},
-        {1, -3.0f, -23, "-23.9700"},      {1, 1e30f, kIntMax, "79900001"},
-        {1, -1e30f, kIntMin, "-7990000"}, {1, 3.0f / 7, 3, "3.424286"},
-    };
-    for (const auto& row : rows) {
-        rig.set(row.index, row.value);
-        EXPECT_EQ(TestHost::getParameter(rig.fx, row.index), row.value);
-        EXPECT_EQ(decoded(rig.object(), row.index), row.decoded) << row.value;
-        EXPECT_EQ(text(rig.fx, effGetParamDisplay, row.index), row.display) << row.value;
-    }
-    // Values that are no number, and indices of no parameter, change nothing and write nothing.
-    for (float bad : {std::nanf(""), INFINITY, -INFINITY})
-        for (std::int32_t index : {0, 1})
-            TestHost::setParameter(rig.fx, index, bad);
-    for (std::int32_t index : {-1, 2, 77, kIntMax, kIntMin}) {
-        TestHost::setParameter(rig.fx, index, 1.0f);
-        EXPECT_EQ(TestHost::getParameter(rig.fx, index), 0.0f);
-        for (std::int32_t opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
-            EXPECT_EQ(text(rig.fx, opcode, index), std::string(31, 'x')) << index;
-    }
-    rig.program(1); // the program kept the last values too
-    rig.program(0);
-    EXPECT_TRUE(TestHost::getParameter(rig.fx, 0) == 0.0f &&
-                TestHost::getParameter(rig.fx, 1) == 3.0f / 7);
-    EXPECT_TRUE(decoded(rig.object(), 0) == 0 && decoded(rig.object(), 1) == 3);
-}
-
-TEST(Tables, ProgramsRememberTheirValuesAndNamesAndRefuseOtherNumbers) {
-    Rig rig;
-    auto get = [&](std::int32_t index) { return TestHost::getParameter(rig.fx, index); };
-    rig.program(3);
-    rig.set(1, 0.5f);
-    rig.set(0, 1.0f);
-    rig.program(5);
-    EXPECT_TRUE(decoded(rig.object(), 0) == 0 && decoded(rig.object(), 1) == 0);
-    rig.set(0, 0.7f);
-    rig.program(3);
-    EXPECT_TRUE(get(0) == 1.0f && get(1) == 0.5f && decoded(rig.object(), 0) == 2);
-    EXPECT_EQ(decoded(rig.object(), 1), 3);
-    for (std::intptr_t bad : {-1L, 8L, 100L, long{kIntMin}, 1L << 40}) {
-        TestHost::dispatch(rig.fx, effSetProgram, 0, bad);
-        EXPECT_EQ(TestHost::dispatch(rig.fx, effGetProgram), 3) << bad;
-    }
-    char name[] = "abcdefghijklmnopqrstuvwxyz0123", shorter[] = "short";
-    TestHost::dispatch(rig.fx, effSetProgramName, 0, 0, name);
-    EXPECT_EQ(text(rig.fx, effGetProgramName), "abcdefghijklmnopqrstuvwx"); // cut to 24
-    rig.program(2);
-    TestHost::dispatch(rig.fx, effSetProgramName, 0, 0, shorter);
-    EXPECT_EQ(text(rig.fx, effGetProgramName), "short");
-    // The program number in index; value, the category, is ignored.
-    EXPECT_EQ(text(rig.fx, effGetProgramNameIndexed, 3, 7), "abcdefghijklmnopqrstuvwx");
-    EXPECT_EQ(text(rig.fx, effGetProgramNameIndexed, 2) + text(rig.fx, effGetProgramNameIndexed, 7),
-              "short-");
-    for (std::int32_t bad : {8, -1, kIntMin}) {
-        EXPECT_EQ(text(rig.fx, effGetProgramNameIndexed, bad), std::string(31, 'x'));
-        EXPECT_EQ(TestHost::dispatch(rig.fx, effGetProgramNameIndexed, bad), 0);
-    }
-}
-
-TEST(Tables, MidiKeysByPitchClassInEveryOctaveAndWhatStopsRecording) {
-    Rig rig;
-    auto calls = [&](const Midi& m) {
-        MidiEventList list;
-        list.add(m[0], m[1], m[2]);
-        TestHost::dispatch(rig.fx, effProcessEvents, 0, 0, list.get());
-        std::string text;
-        for (const HostCall& c : rig.host.calls())
-            text += callText(c) + "; ";
-        rig.host.clearCalls();
-        return text;
-    };
-    // The recording type of each pitch class (-1: none) and the value sent for each type.
-    const std::int32_t keyType[12] = {0, 1, 2, 3, -1, -1, -1, -1, 4, 5, 6, 7};
-    const char* const sent[8] = {"0",           "0.142857149", "0.285714298", "0.428571433",
-                                 "0.571428597", "0.714285731", "0.857142866", "1"};
-    for (int note = 0; note < 128; ++note) {
-        rig.set(0, 0.0f);
-        rig.set(1, 5.0f / 7);
-        const std::int32_t type = keyType[note % 12];
-        const std::string expected =
-            type < 0 ? "" : std::string("0 0 0 1; 0 1 0 ") + sent[type] + "; ";
-        EXPECT_EQ(
-            calls({static_cast<unsigned char>(0x90 | note % 16), static_cast<unsigned char>(note),
-                   static_cast<unsigned char>(1 + note % 127)}),
-            expected + "42 0 0 0; ")
-            << note;
-        EXPECT_EQ(decoded(rig.object(), 0), type < 0 ? 0 : 2);
-        EXPECT_EQ(decoded(rig.object(), 1), type < 0 ? 5 : type);
-    }
-    // After D-sharp, on channel 16: which messages stop recording, keeping the type.
-    const struct {
-        Midi message;
-        bool stops;
-    } rows[] = {{{0x80, 64, 64}, true},  {{0x8F, 63, 0}, true},   {{0x90, 61, 0}, true},
-                {{0xB9, 123, 0}, true},  {{0xB0, 126, 5}, true},  {{0xB0, 64, 127}, false},
-                {{0xB0, 120, 0}, false}, {{0xB0, 251, 0}, false}, {{0xA0, 60, 10}, false},
-                {{0xC0, 5, 0}, false},   {{0xD0, 10, 0}, false},  {{0xE0, 0, 64}, false},
-                {{0xF8, 0, 0}, false},   {{0x9F, 64, 100}, false}};
-    for (const auto& row : rows) {
-        calls({0x9F, 63, 100});
-        EXPECT_EQ(calls(row.message), row.stops ? "0 0 0 0; 42 0 0 0; " : "42 0 0 0; ")
-            << int{row.message[0]} << " " << int{row.message[1]};
-        EXPECT_TRUE(decoded(rig.object(), 0) == (row.stops ? 0 : 2) &&
-                    decoded(rig.object(), 1) == 3);
-    }
-    // Events of other types, null entries and empty lists are skipped without a call.
-    MidiEventList skipped;
-    skipped.addNonMidi().addNull();
-    EXPECT_EQ(TestHost::dispatch(rig.fx, effProcessEvents, 0, 0, skipped.get()), 1);
-    VstEvents* none = skipped.get();
-    none->numEvents = -5;
-    EXPECT_EQ(TestHost::dispatch(rig.fx, effProcessEvents, 0, 0, none), 1);
-    EXPECT_EQ(TestHost::dispatch(rig.fx, effProcessEvents), 0);
-    EXPECT_TRUE(rig.host.calls().empty() && decoded(rig.object(), 1) == 3);
+    RandomHost(true, true, 5, &module).run(600);
 }
 
 } // namespace

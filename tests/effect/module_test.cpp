@@ -175,28 +175,29 @@ TEST(Session, HostWithNeitherTimeInformationNorTempo) {
 
 TEST(Session, WhatTheProbeShows) {
     Session s;
-    const AEffect& record = *s.fx;
-    EXPECT_EQ(record.magic, fourCharCode('V', 's', 't', 'P'));
-    EXPECT_EQ(record.uniqueID, fourCharCode('k', 'z', 'm', 't'));
-    EXPECT_TRUE(record.numPrograms == 8 && record.numParams == 2 && record.initialDelay == 0);
-    EXPECT_TRUE(record.numInputs == 2 && record.numOutputs == 2 && record.version == 1);
-    EXPECT_EQ(record.flags, effFlagsHasEditor | effFlagsCanReplacing);
-    for (std::int32_t opcode : {effGetEffectName, effGetProductString})
-        EXPECT_EQ(TestHost::dispatchText(s.fx, opcode), "Stammerix");
-    EXPECT_EQ(TestHost::dispatchText(s.fx, effGetVendorString), "stammerix-loop.io");
+    const AEffect& r = *s.fx;
+    EXPECT_TRUE(r.magic == fourCharCode('V', 's', 't', 'P') && r.version == 1);
+    EXPECT_TRUE(r.uniqueID == fourCharCode('k', 'z', 'm', 't') && r.initialDelay == 0);
+    EXPECT_TRUE(r.numPrograms == 8 && r.numParams == 2 && r.numInputs == 2 && r.numOutputs == 2);
+    EXPECT_EQ(r.flags, effFlagsHasEditor | effFlagsCanReplacing);
+    auto text = [&](std::int32_t opcode, std::int32_t index = 0) {
+        return TestHost::dispatchText(s.fx, opcode, index);
+    };
+    EXPECT_EQ(text(effGetEffectName) + text(effGetProductString), "StammerixStammerix");
+    EXPECT_EQ(text(effGetVendorString), "stammerix-loop.io");
+    char name[32];
+    for (std::int32_t opcode : {effGetEffectName, effGetProductString, effGetVendorString})
+        EXPECT_EQ(TestHost::dispatch(s.fx, opcode, 0, 0, name), 1); // the host reads the name
     EXPECT_EQ(TestHost::dispatch(s.fx, effGetVendorVersion), 1000);
     EXPECT_EQ(TestHost::dispatch(s.fx, effGetPlugCategory), kPlugCategUnknown);
     EXPECT_EQ(TestHost::dispatch(s.fx, effGetVstVersion), 2300);
-    const char* const texts[2][3] = {{"recording", " Yeah", "0.000000"},
-                                     {"typerecording", " YEEEEAAAAAH", "4.565714"}};
     s.set(1, 4.0f / 7);
-    for (std::int32_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(TestHost::dispatchText(s.fx, effGetParamName, i), texts[i][0]);
-        EXPECT_EQ(TestHost::dispatchText(s.fx, effGetParamLabel, i), texts[i][1]);
-        EXPECT_EQ(TestHost::dispatchText(s.fx, effGetParamDisplay, i), texts[i][2]);
-    }
+    EXPECT_EQ(text(effGetParamName, 0) + text(effGetParamLabel, 0) + text(effGetParamDisplay, 0),
+              "recording Yeah0.000000");
+    EXPECT_EQ(text(effGetParamName, 1) + text(effGetParamLabel, 1) + text(effGetParamDisplay, 1),
+              "typerecording YEEEEAAAAAH4.565714");
     for (std::int32_t p = 0; p < 8; ++p)
-        EXPECT_EQ(TestHost::dispatchText(s.fx, effGetProgramNameIndexed, p), "-");
+        EXPECT_EQ(text(effGetProgramNameIndexed, p), "-");
     // Capabilities are exact words.
     for (std::string yes : {"receiveVstEvents", "receiveVstMidiEvent", "receiveVstTimeInfo"})
         EXPECT_EQ(TestHost::dispatch(s.fx, effCanDo, 0, 0, yes.data()), 1) << yes;
@@ -206,14 +207,48 @@ TEST(Session, WhatTheProbeShows) {
     // Every resume asks for MIDI again; a suspend asks nothing.
     for (std::intptr_t value : {0, 1, 1})
         TestHost::dispatch(s.fx, effMainsChanged, 0, value);
-    EXPECT_EQ(s.host.count(audioMasterWantMidi), 2);
-    EXPECT_EQ(s.host.calls().size(), 2u);
+    EXPECT_TRUE(s.host.count(audioMasterWantMidi) == 2 && s.host.calls().size() == 2);
     // The editor's size is known before it is ever opened: the background picture's.
     EXPECT_EQ(TestHost::dispatch(s.fx, effEditIdle), 0);
     ERect* rect = nullptr;
     EXPECT_EQ(TestHost::dispatch(s.fx, effEditGetRect, 0, 0, &rect), 1);
     ASSERT_NE(rect, nullptr);
     EXPECT_TRUE(rect->left == 0 && rect->top == 0 && rect->right >= 450 && rect->bottom >= 293);
+}
+
+TEST(Session, MidiKeysRecordByPitchClassInEveryOctaveOnEveryChannel) {
+    Session s;
+    // The recording type each pitch class selects (-1: none), and what the host is sent for
+    // each type, after parameter 0 at 1.0, as automation.
+    const std::int32_t keyType[12] = {0, 1, 2, 3, -1, -1, -1, -1, 4, 5, 6, 7};
+    const float sent[8] = {0.0f,       0.14285715f, 0.2857143f,  0.42857143f,
+                           0.5714286f, 0.71428573f, 0.85714287f, 1.0f};
+    for (int note = 0; note < 128; ++note) {
+        s.set(0, 0.0f);
+        s.set(1, 5.0f / 7);
+        s.midi({{static_cast<unsigned char>(0x90 | note % 16), static_cast<unsigned char>(note),
+                 static_cast<unsigned char>(1 + note % 127)}});
+        const std::int32_t type = keyType[note % 12];
+        const auto calls = s.host.calls();
+        ASSERT_EQ(calls.size(), type < 0 ? 1u : 3u) << note;
+        EXPECT_EQ(calls.back().opcode, audioMasterUpdateDisplay);
+        EXPECT_TRUE(type < 0 || (calls[0].index == 0 && calls[0].opt == 1.0f &&
+                                 calls[1].index == 1 && calls[1].opt == sent[type]))
+            << note;
+        EXPECT_EQ(TestHost::getParameter(s.fx, 1), type < 0 ? 5.0f / 7 : sent[type]);
+        ASSERT_GE(s.play(1, {}, false), 0) << note; // and the model agrees
+    }
+    // Releases of any key and two controllers stop recording; the type stays.
+    const std::pair<Midi, bool> stops[] = {{{0x80, 64, 64}, true},   {{0x90, 61, 0}, true},
+                                           {{0xB9, 123, 0}, true},   {{0xB0, 126, 5}, true},
+                                           {{0xB0, 64, 127}, false}, {{0xB0, 251, 0}, false},
+                                           {{0xE0, 0, 64}, false},   {{0x9F, 64, 100}, false}};
+    for (const auto& [message, stop] : stops) {
+        s.midi({{0x9F, 63, 100}, message});
+        EXPECT_EQ(TestHost::getParameter(s.fx, 0), stop ? 0.0f : 1.0f) << int{message[0]};
+        EXPECT_EQ(TestHost::getParameter(s.fx, 1), sent[3]);
+        ASSERT_GE(s.play(1, {}, false), 0);
+    }
 }
 
 } // namespace

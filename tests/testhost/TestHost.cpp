@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -19,23 +20,18 @@ TestHost::TestHost() {
 void TestHost::setTransport(double sampleRateHz, double tempoBpm, double ppqPos, double barStartPos,
                             std::int32_t numerator, std::int32_t denominator, std::int32_t flags) {
     timeInfo = VstTimeInfo{};
-    timeInfo.sampleRate = sampleRateHz;
-    timeInfo.tempo = tempoBpm;
-    timeInfo.ppqPos = ppqPos;
-    timeInfo.barStartPos = barStartPos;
     timeInfo.samplePos = tempoBpm > 0.0 ? ppqPos * 60.0 / tempoBpm * sampleRateHz : 0.0;
+    timeInfo.sampleRate = sampleRateHz;
+    timeInfo.ppqPos = ppqPos;
+    timeInfo.tempo = tempoBpm;
+    timeInfo.barStartPos = barStartPos;
     timeInfo.timeSigNumerator = numerator;
     timeInfo.timeSigDenominator = denominator;
     timeInfo.flags = flags;
 }
 
-AEffect* TestHost::instantiate(AEffect* (*entry)(audioMasterCallback)) {
-    return entry ? instantiateWith([entry](audioMasterCallback cb) { return entry(cb); }) : nullptr;
-}
-
 AEffect* TestHost::instantiateWith(const std::function<AEffect*(audioMasterCallback)>& make) {
-    TestHost* previous = constructingHost;
-    constructingHost = this;
+    TestHost* previous = std::exchange(constructingHost, this);
     AEffect* effect = make(&TestHost::callback);
     constructingHost = previous;
     if (effect)
@@ -49,13 +45,7 @@ std::intptr_t TestHost::callback(AEffect* effect, std::int32_t opcode, std::int3
         effect && effect->user ? static_cast<TestHost*>(effect->user) : constructingHost;
     if (!host)
         return 0;
-    HostCall call;
-    call.opcode = opcode;
-    call.index = index;
-    call.value = value;
-    call.ptr = ptr;
-    call.opt = opt;
-    call.effect = effect;
+    HostCall call{opcode, index, value, ptr, opt, effect, {}};
     if (opcode == audioMasterCanDo && ptr)
         std::strncpy(call.text, static_cast<const char*>(ptr), sizeof(call.text) - 1);
     {
@@ -66,9 +56,7 @@ std::intptr_t TestHost::callback(AEffect* effect, std::int32_t opcode, std::int3
             ++host->dropped;
     }
     std::intptr_t result = 0;
-    if (host->hook && host->hook(call, result))
-        return result;
-    return host->answer(call);
+    return host->hook && host->hook(call, result) ? result : host->answer(call);
 }
 
 std::intptr_t TestHost::answer(const HostCall& call) {
@@ -90,16 +78,8 @@ std::intptr_t TestHost::answer(const HostCall& call) {
         if (call.ptr)
             std::strcpy(static_cast<char*>(call.ptr), "Test Host");
         return 1;
-    default:
-        return call.opcode >= 0 && call.opcode < 64 ? answers[call.opcode] : 0;
     }
-}
-
-std::string TestHost::dispatchText(AEffect* effect, std::int32_t opcode, std::int32_t index,
-                                   std::intptr_t value) {
-    char buffer[256] = {};
-    dispatch(effect, opcode, index, value, buffer);
-    return std::string(buffer);
+    return call.opcode >= 0 && call.opcode < 64 ? answers[call.opcode] : 0;
 }
 
 std::vector<HostCall> TestHost::calls() const {

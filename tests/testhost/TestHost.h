@@ -11,8 +11,7 @@
 #include "host/VstInterface.h"
 
 struct HostCall {
-    std::int32_t opcode = 0;
-    std::int32_t index = 0;
+    std::int32_t opcode = 0, index = 0;
     std::intptr_t value = 0;
     void* ptr = nullptr;
     float opt = 0.0f;
@@ -27,9 +26,7 @@ public:
     TestHost& operator=(const TestHost&) = delete;
 
     // --- Answers ---------------------------------------------------------------------------
-    std::intptr_t version = 2400;
-    std::intptr_t sampleRate = 44100;
-    std::intptr_t blockSize = 512;
+    std::intptr_t version = 2400, sampleRate = 44100, blockSize = 512;
     std::intptr_t tempoAtAnswer = 1200000; // tempo x 10000
     bool provideTimeInfo = true;
     VstTimeInfo timeInfo{};
@@ -49,7 +46,9 @@ public:
 
     // --- Instances -------------------------------------------------------------------------
     // Calls an entry function (from a module or linked in) with this host's callback.
-    AEffect* instantiate(AEffect* (*entry)(audioMasterCallback));
+    AEffect* instantiate(AEffect* (*entry)(audioMasterCallback)) {
+        return entry ? instantiateWith(entry) : nullptr;
+    }
     // Creates an effect in-process; make receives the callback to pass to the constructor.
     AEffect* instantiateWith(const std::function<AEffect*(audioMasterCallback)>& make);
     // effClose through the record (which destroys the instance).
@@ -58,14 +57,18 @@ public:
     static std::intptr_t callback(AEffect* effect, std::int32_t opcode, std::int32_t index,
                                   std::intptr_t value, void* ptr, float opt);
 
-    // --- Driving ---------------------------------------------------------------------------
+    // --- Driving, through the record's functions -------------------------------------------
     static std::intptr_t dispatch(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
                                   std::intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f) {
         return effect->dispatcher(effect, opcode, index, value, ptr, opt);
     }
     // The text an opcode writes into a zeroed buffer of 256 bytes.
     static std::string dispatchText(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
-                                    std::intptr_t value = 0);
+                                    std::intptr_t value = 0) {
+        char buffer[256] = {};
+        dispatch(effect, opcode, index, value, buffer);
+        return buffer;
+    }
     static void process(AEffect* effect, float** inputs, float** outputs, std::int32_t frames) {
         effect->process(effect, inputs, outputs, frames);
     }
