@@ -1,5 +1,5 @@
 // What the loop recorder does, stated plainly, one frame at a time: the reference the effect's
-// tests compare it with, block by block. It also notes the host calls it expects, as text.
+// tests compare it with, block by block, together with the host calls it expects (as text).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,48 +17,40 @@
 #include "TestHost.h"
 #include "effect/Stammerix.h"
 
-constexpr std::int32_t kCapacity = 441000;
-constexpr std::int32_t kIntMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kCapacity = 441000, kIntMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
 using Midi = std::array<unsigned char, 3>;
 
-inline std::string callText(const HostCall& c) {
-    char text[96];
-    std::snprintf(text, sizeof(text), "%d %d %ld %.9g%s", c.opcode, c.index,
-                  static_cast<long>(c.value), static_cast<double>(c.opt), c.text);
+inline std::string callText(std::int32_t opcode, std::int32_t index, std::intptr_t value,
+                            float opt) {
+    char text[80];
+    std::snprintf(text, sizeof(text), "%d %d %ld %.9g", opcode, index, static_cast<long>(value),
+                  static_cast<double>(opt));
     return text;
 }
 
 struct Model {
-    bool timeHost = true;  // answered "sendVstTimeInfo" at construction
-    bool tempoHost = true; // answered tempoAt(0) with non-zero
-    bool editorOpen = false;
-    float normal[2] = {0.0f, 0.0f};
-    float programs[8][2] = {};
+    bool timeHost = true, tempoHost = true; // what the host said at construction
+    bool editorOpen = false, recording = false, playing = false, changed = false;
+    float normal[2] = {0.0f, 0.0f}, programs[8][2] = {};
     std::int32_t program = 0, type = 0, pos = 0, length = 88200, secret = 0;
     std::int32_t counted = 0; // frames since the last oscilloscope refresh
-    bool recording = false, playing = false, changed = false;
     float target = 0.0f, bpm = 120.0f, gain = 0.01f;
     std::vector<float> loop[2] = {std::vector<float>(kCapacity), std::vector<float>(kCapacity)};
-    std::vector<std::string> names = std::vector<std::string>(8, "-"), calls;
+    std::vector<std::string> calls;
 
-    void call(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0,
-              float opt = 0.0f) {
-        HostCall c;
-        c.opcode = opcode, c.index = index, c.value = value, c.opt = opt;
-        calls.push_back(callText(c));
+    void call(std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0, float opt = 0) {
+        calls.push_back(callText(opcode, index, value, opt));
     }
     void setParameter(std::int32_t index, float value) {
         if (index < 0 || index > 1 || !std::isfinite(value))
             return;
         normal[index] = programs[program][index] = value;
         const double scaled = std::trunc(value * (index == 0 ? 1.99 : 7.99));
-        if (index == 0) {
-            recording = scaled != 0.0;
-            target = value == 1.0f ? 1.0f : 0.0f;
-        } else {
+        if (index == 1)
             type = static_cast<std::int32_t>(std::clamp(scaled, double{kIntMin}, double{kIntMax}));
-        }
+        else
+            recording = scaled != 0.0, target = value == 1.0f ? 1.0f : 0.0f;
     }
     void automate(std::int32_t index, float value) {
         setParameter(index, value);
@@ -86,6 +78,7 @@ struct Model {
 
     void timing(const VstTimeInfo* info, std::intptr_t tempoAnswer) {
         call(audioMasterGetTime, 0, 0xFFFF);
+        const std::int32_t old = pos;
         if (timeHost && info) {
             const VstTimeInfo& t = *info;
             auto finite = [](auto... v) { return (std::isfinite(v) && ...); };
@@ -97,7 +90,6 @@ struct Model {
             if (!(t.flags & kVstTempoValid) || !(t.sampleRate > 0.0 && t.tempo > 0.0) ||
                 t.timeSigDenominator <= 0 || !finite(t.sampleRate, t.tempo, len, p))
                 return; // the previous block's timing stays
-            const std::int32_t old = pos;
             length = len >= kCapacity ? kCapacity : static_cast<std::int32_t>(len);
             bpm = static_cast<float>(std::min(t.tempo, double{std::numeric_limits<float>::max()}));
             // Before the bar (a pre-roll) reads from the loop's start; beyond it wraps.
@@ -105,12 +97,11 @@ struct Model {
             playing = p < 0.0 || (t.flags & kVstTransportPlaying) || pos != old;
         } else if (tempoHost) {
             call(audioMasterTempoAt, 0, 1);
-            const auto tempo = static_cast<std::int32_t>(tempoAnswer);
-            if (tempo <= 0)
+            if (static_cast<std::int32_t>(tempoAnswer) <= 0)
                 return; // no usable tempo: the previous block's timing stays
-            bpm = static_cast<float>(tempo) / 10000.0f;
+            bpm = static_cast<float>(tempoAnswer) / 10000.0f;
+            // Four beats at 44.1 kHz; the position moves 256 frames a block.
             const double len = 2646000.0 / bpm * 4.0;
-            const std::int32_t old = pos;
             length = len >= kCapacity ? kCapacity : static_cast<std::int32_t>(len);
             pos = pos + 256 > length ? 0 : pos + 256;
             playing = pos != old;
@@ -131,7 +122,7 @@ struct Model {
                 if (gain > target + 0.01f)
                     gain -= 0.01f;
                 gain = std::min(1.0f, std::max(0.0f, gain));
-                const bool own = type >= 4 && type <= 6;
+                const bool own = type >= 4 && type <= 6; // the engine's own position
                 const auto at = own ? static_cast<std::size_t>(secret) : p;
                 for (int c = 0; c < 2 && at < kCapacity; ++c) {
                     if (type == 0 || type == 4)
@@ -194,16 +185,13 @@ struct Rig {
         model.setProgram(p);
     }
     // The list may hold more than the MIDI events sent (null and other events are skipped).
-    void midi(MidiEventList& list, const std::vector<Midi>& sent) {
-        EXPECT_EQ(TestHost::dispatch(fx, effProcessEvents, 0, 0, list.get()), 1);
+    void midi(const std::vector<Midi>& sent, MidiEventList list = {}) {
         for (const Midi& m : sent)
             model.midi(m);
-    }
-    void midi(const std::vector<Midi>& sent) {
-        MidiEventList list;
-        for (const Midi& m : sent)
-            list.add(m[0], m[1], m[2]);
-        midi(list, sent);
+        if (list.size() == 0)
+            for (const Midi& m : sent)
+                list.add(m[0], m[1], m[2]);
+        EXPECT_EQ(TestHost::dispatch(fx, effProcessEvents, 0, 0, list.get()), 1);
     }
 
     // One block through the effect and the model: outputs, and the host calls since the last
@@ -211,39 +199,36 @@ struct Rig {
     // (in place). Returns the number of silent frames, -1 after a difference.
     int block(float** in, float** out, std::int32_t frames, bool replacing = true) {
         const std::size_t n = static_cast<std::size_t>(std::max(frames, 0));
-        std::vector<float> x[2] = {std::vector<float>(n), std::vector<float>(n)};
-        std::vector<float> y[2] = {std::vector<float>(n), std::vector<float>(n)};
+        std::vector<float> x[2] = {std::vector<float>(n), std::vector<float>(n)},
+                           y[2] = {x[0], x[1]};
         for (int c = 0; c < 2 && in; ++c)
             if (in[c])
                 std::copy(in[c], in[c] + n, x[c].begin());
         model.block(host.provideTimeInfo ? &host.timeInfo : nullptr, host.tempoAtAnswer, x, y,
                     frames);
         (replacing ? TestHost::processReplacing : TestHost::process)(fx, in, out, frames);
-        int silent = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            for (int c = 0; c < 2 && out && out[c]; ++c) {
-                if (out[c][i] != y[c][i]) {
-                    ADD_FAILURE() << "frame " << i << " of " << frames << ", channel " << c << ": "
-                                  << out[c][i] << " instead of " << y[c][i];
-                    return -1;
-                }
-            }
-            silent += y[0][i] == 0.0f && y[1][i] == 0.0f ? 1 : 0;
-        }
         std::vector<std::string> calls;
         for (const HostCall& c : host.calls())
-            calls.push_back(callText(c));
+            calls.push_back(callText(c.opcode, c.index, c.value, c.opt));
         host.clearCalls();
-        const bool same = calls == model.calls;
         EXPECT_EQ(calls, model.calls);
+        const bool same = calls == model.calls;
         model.calls.clear();
+        int silent = 0;
+        for (std::size_t i = 0; i < n && same; ++i) {
+            for (int c = 0; c < 2 && out && out[c]; ++c)
+                if (out[c][i] != y[c][i])
+                    return ADD_FAILURE() << "frame " << i << " of " << frames << ", channel " << c
+                                         << ": " << out[c][i] << " instead of " << y[c][i],
+                           -1;
+            silent += y[0][i] == 0.0f && y[1][i] == 0.0f ? 1 : 0;
+        }
         return same ? silent : -1;
     }
 };
 
 // A test signal, distinct per channel, that never repeats within a bar and is never 0.
 inline float input(std::int64_t frame, int channel) {
-    const double t = static_cast<double>(frame);
-    return static_cast<float>(0.5 * std::sin(t * (channel == 0 ? 0.013 : 0.021)) +
+    return static_cast<float>(0.5 * std::sin(frame * (channel == 0 ? 0.013 : 0.021)) +
                               0.001 * static_cast<double>(frame % 1009 + 1));
 }

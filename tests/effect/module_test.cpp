@@ -4,8 +4,7 @@
 // what the musician hears.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
+#include <cstring>
 #include <stdexcept>
 
 #include "AudioBlock.h"
@@ -19,8 +18,8 @@ constexpr float kGain = 0.9999993f; // the settled gain: from 0.01, 0.01 per rec
 Midi on(int key, int channel = 0) {
     return {static_cast<unsigned char>(0x90 | channel), static_cast<unsigned char>(key), 100};
 }
-Midi off(int key, int channel = 0) {
-    return {static_cast<unsigned char>(0x80 | channel), static_cast<unsigned char>(key), 0};
+Midi off(int key) {
+    return {0x80, static_cast<unsigned char>(key), 0};
 }
 
 PluginModule* module() {
@@ -31,7 +30,6 @@ PluginModule* module() {
 struct Session : Rig {
     AudioBlock block{512};
     std::int64_t frame = 0; // the song position, in frames
-    // The output heard last at each bar position.
     std::array<std::vector<float>, 2> heard = {std::vector<float>(kBar), std::vector<float>(kBar)};
 
     explicit Session(bool timeInfo = true, std::intptr_t tempo = 1200000)
@@ -44,25 +42,24 @@ struct Session : Rig {
         seek(0);
     }
     void seek(std::int64_t to, std::int32_t flags = kVstTempoValid) {
-        frame = to;
-        const double ppq = static_cast<double>(to) / 22050.0;
+        const double ppq = static_cast<double>(frame = to) / 22050.0;
         host.setTransport(44100.0, 120.0, ppq, std::floor(ppq / 4.0) * 4.0, 4, 4, flags);
     }
-    // Plays blocks of the test signal, the MIDI before the first; the transport moves on
-    // unless it stands. Returns the number of silent frames, -1 after a difference.
+    // Plays blocks of the test signal, the MIDI before the first, and keeps what was heard at
+    // each bar position; the transport moves on unless it stands. Returns the number of silent
+    // frames, -1 after a difference from the model.
     int play(int blocks, const std::vector<Midi>& notes = {}, bool moving = true) {
         if (!notes.empty())
             midi(notes);
         int silent = 0;
         for (int b = 0; b < blocks && silent >= 0; ++b) {
-            for (std::int32_t i = 0; i < 512; ++i)
-                for (int c = 0; c < 2; ++c)
-                    block.in(c)[i] = input(frame + i, c);
+            for (std::int32_t i = 0; i < 1024; ++i)
+                block.in(i % 2)[i / 2] = input(frame + i / 2, i % 2);
             const int s = Rig::block(block.inputs(), block.outputs(), 512);
             silent = s < 0 ? -1 : silent + s;
-            for (std::int32_t i = 0; i < 512; ++i)
-                for (int c = 0; c < 2; ++c)
-                    heard[c][static_cast<std::size_t>((frame + i) % kBar)] = block.out(c)[i];
+            for (std::int32_t i = 0; i < 1024; ++i)
+                heard[i % 2][static_cast<std::size_t>((frame + i / 2) % kBar)] =
+                    block.out(i % 2)[i / 2];
             if (moving)
                 seek(frame + 512, host.timeInfo.flags);
         }
@@ -74,27 +71,23 @@ TEST(Session, RecordOverdubEraseFreeRunningAndPrograms) {
     Session s;
     s.seek(kBar - 512);
     EXPECT_EQ(s.play(1), 512); // the transport starts; nothing is recorded yet
-
     // C from bar 1 for a bar and a bit: what is heard is the input, and is what plays back.
-    EXPECT_GE(s.play(173, {on(60)}), 0);
+    EXPECT_EQ(s.play(173, {on(60)}), 0);
     const auto recorded = s.heard;
     EXPECT_FLOAT_EQ(recorded[0][1000], input(kBar + 1000, 0) * kGain);
     EXPECT_EQ(s.play(345, {off(60)}), 0);
-    EXPECT_TRUE(s.heard[0] == recorded[0] && s.heard[1] == recorded[1]);
-
+    EXPECT_TRUE(s.heard == recorded);
     // C-sharp on MIDI channel 6 overdubs: the sum is heard, and kept.
     const std::int64_t dub = s.frame + 1000;
     EXPECT_EQ(s.play(60, {on(61, 5)}), 0);
     const auto dubbed = s.heard;
     const auto q = static_cast<std::size_t>(dub % kBar);
     EXPECT_FLOAT_EQ(dubbed[1][q], recorded[1][q] + input(dub, 1) * kGain);
-    EXPECT_EQ(s.play(175, {off(61, 5)}), 0);
-    EXPECT_TRUE(s.heard[0] == dubbed[0] && s.heard[1] == dubbed[1]);
-
+    EXPECT_EQ(s.play(175, {off(61)}), 0);
+    EXPECT_TRUE(s.heard == dubbed);
     // D erases under the play position: silent while held, and there from then on.
     EXPECT_EQ(s.play(30, {on(62)}), 30 * 512);
     EXPECT_EQ(s.play(175, {off(62)}), 30 * 512);
-
     // G-sharp overwrites at the loop's own position, which starts at 0 (its first use) and
     // visits the bar length itself before it wraps; the output follows the transport.
     const std::int64_t free = s.frame;
@@ -102,124 +95,117 @@ TEST(Session, RecordOverdubEraseFreeRunningAndPrograms) {
     EXPECT_GE(s.play(175, {off(68)}), 0);
     EXPECT_FLOAT_EQ(s.heard[0][5000], input(free + 5000, 0) * kGain);
     EXPECT_FLOAT_EQ(s.heard[0][0], input(free + kBar + 1, 0) * kGain);
-
     // Programs keep the recording state: program 1 monitors while it records type 3.
     s.program(1);
     s.set(1, 3.0f / 7);
     s.set(0, 1.0f);
     EXPECT_EQ(s.play(1), 0);
     s.program(2);
-    EXPECT_EQ(TestHost::getParameter(s.fx, 0), 0.0f);
-    EXPECT_EQ(s.play(1), 0);
+    EXPECT_TRUE(TestHost::getParameter(s.fx, 0) == 0.0f && s.play(1) == 0);
     s.program(1);
-    EXPECT_EQ(TestHost::getParameter(s.fx, 1), 3.0f / 7);
-    EXPECT_EQ(s.play(1), 0);
-    // Program 0 kept what MIDI set last: G-sharp's type, recording off.
-    s.program(0);
+    EXPECT_TRUE(TestHost::getParameter(s.fx, 1) == 3.0f / 7 && s.play(1) == 0);
+    s.program(0); // kept what MIDI set last: G-sharp's type, recording off
     EXPECT_EQ(TestHost::getParameter(s.fx, 1), 4.0f / 7);
-    EXPECT_EQ(TestHost::dispatch(s.fx, effGetProgram), 0);
 }
 
-TEST(Session, StoppedTransportIsSilentButMonitors) {
-    Session s;
-    EXPECT_GE(s.play(86, {on(60)}), 0); // half a bar
-    s.seek(4096);                       // a jump, then the transport stands
-    EXPECT_EQ(s.play(1, {off(60)}, false), 0);
-    EXPECT_EQ(s.play(5, {}, false), 5 * 512);
-    // D-sharp while stopped: the loop at the standing position plus the input.
-    EXPECT_EQ(s.play(2, {on(63)}, false), 0);
-    EXPECT_FLOAT_EQ(s.heard[0][4100], input(4100, 0) * kGain + input(4100, 0));
-}
-
-TEST(Session, PlaybackStartsOnTheDownbeatWhenTheHostSaysItPlays) {
+TEST(Session, StoppedTransportIsSilentButMonitorsAndPlaysFromTheDownbeatWhenTheHostSaysSo) {
     Session s;
     s.seek(kBar - 512);
-    EXPECT_GE(s.play(174, {on(60)}), 0);
+    EXPECT_GE(s.play(174, {on(60)}), 0); // a bar and a bit
     const auto recorded = s.heard;
-    // Located to the bar line and stopped there: silence, however long.
-    s.seek(2 * kBar);
+    // Located to the bar line and stopped there: silence, however long, but D-sharp monitors:
+    // the loop at the standing position plus the input.
+    s.seek(2 * kBar + 4096);
     EXPECT_EQ(s.play(1, {off(60)}, false), 0); // the locate moved the position
     EXPECT_EQ(s.play(3, {}, false), 3 * 512);
+    EXPECT_EQ(s.play(1, {on(63)}, false), 0);
+    EXPECT_FLOAT_EQ(s.heard[0][4100], recorded[0][4100] + input(2 * kBar + 4100, 0));
+    s.seek(2 * kBar);
+    EXPECT_EQ(s.play(1, {off(63)}, false), 0);
+    EXPECT_EQ(s.play(2, {}, false), 2 * 512);
     // Play: the very first block is the loop's first block, downbeat included.
     s.seek(2 * kBar, kVstTempoValid | kVstTransportPlaying);
     s.heard[0].assign(kBar, 0.0f);
     EXPECT_EQ(s.play(1), 0);
     EXPECT_TRUE(std::equal(recorded[0].begin(), recorded[0].begin() + 512, s.heard[0].begin()));
-    // A host that never sets the flag still plays while its position moves...
+    // A host that never sets the flag plays while its position moves, and not once it stands.
     s.seek(s.frame);
     EXPECT_EQ(s.play(2), 0);
-    // ...and is silent once it stands.
     EXPECT_EQ(s.play(3, {}, false), 2 * 512);
 }
 
-TEST(Session, TempoOnlyHostMovesTheLoopOnByHalfABlock) {
-    Session s(false);
-    EXPECT_EQ(s.play(10, {on(60)}), 0);
-    // 256 frames per block whatever its length: once round the loop, past its end...
-    EXPECT_GE(s.play(336, {off(60)}), 0);
-    const std::vector<float> before(s.block.out(0), s.block.out(0) + 512);
-    EXPECT_EQ(s.play(1), 0);
-    // ...and each block replays half of the one before.
-    EXPECT_TRUE(std::equal(before.begin() + 256, before.end(), s.block.out(0)));
-}
-
-TEST(Session, HostWithNeitherTimeInformationNorTempo) {
-    Session s(false, 0);
-    // Nothing plays while nothing moves; G-sharp still records at the loop's own position...
-    EXPECT_EQ(s.play(4, {on(68)}, false), 4 * 512);
-    // ...and B monitors the loop at the fixed position 0 plus the input.
-    EXPECT_EQ(s.play(3, {on(71)}, false), 0);
-    EXPECT_FLOAT_EQ(s.heard[0][100], input(100, 0) * kGain + input(100, 0));
-    EXPECT_EQ(s.play(1, {off(71)}, false), 512);
+TEST(Session, HostsWithTempoOnlyAndWithNeither) {
+    Session tempo(false);
+    EXPECT_EQ(tempo.play(10, {on(60)}), 0);
+    // 256 frames per block whatever its length: once round the loop and past its end, each
+    // block replays half of the one before.
+    EXPECT_GE(tempo.play(336, {off(60)}), 0);
+    const std::vector<float> before(tempo.block.out(0), tempo.block.out(0) + 512);
+    EXPECT_EQ(tempo.play(1), 0);
+    EXPECT_TRUE(std::equal(before.begin() + 256, before.end(), tempo.block.out(0)));
+    // Nothing plays while nothing moves; G-sharp still records at the loop's own position,
+    // and B monitors the loop at the fixed position 0 plus the input.
+    Session neither(false, 0);
+    EXPECT_EQ(neither.play(4, {on(68)}, false), 4 * 512);
+    EXPECT_EQ(neither.play(3, {on(71)}, false), 0);
+    EXPECT_FLOAT_EQ(neither.heard[0][100], input(100, 0) * kGain + input(100, 0));
+    EXPECT_EQ(neither.play(1, {off(71)}, false), 512);
 }
 
 TEST(Session, WhatTheProbeShows) {
     Session s;
     const AEffect& r = *s.fx;
-    EXPECT_TRUE(r.magic == fourCharCode('V', 's', 't', 'P') && r.version == 1);
     EXPECT_TRUE(r.uniqueID == fourCharCode('k', 'z', 'm', 't') && r.initialDelay == 0);
     EXPECT_TRUE(r.numPrograms == 8 && r.numParams == 2 && r.numInputs == 2 && r.numOutputs == 2);
     EXPECT_EQ(r.flags, effFlagsHasEditor | effFlagsCanReplacing);
-    auto text = [&](std::int32_t opcode, std::int32_t index = 0) {
-        return TestHost::dispatchText(s.fx, opcode, index);
+    auto text = [&](std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0) {
+        char buffer[40] = "untouched"; // the result, then the text
+        return std::to_string(TestHost::dispatch(s.fx, opcode, index, value, buffer)) + buffer;
     };
-    EXPECT_EQ(text(effGetEffectName) + text(effGetProductString), "StammerixStammerix");
-    EXPECT_EQ(text(effGetVendorString), "stammerix-loop.io");
-    char name[32];
-    for (std::int32_t opcode : {effGetEffectName, effGetProductString, effGetVendorString})
-        EXPECT_EQ(TestHost::dispatch(s.fx, opcode, 0, 0, name), 1); // the host reads the name
+    EXPECT_EQ(text(effGetEffectName) + text(effGetProductString) + text(effGetVendorString),
+              "1Stammerix1Stammerix1stammerix-loop.io");
     EXPECT_EQ(TestHost::dispatch(s.fx, effGetVendorVersion), 1000);
     EXPECT_EQ(TestHost::dispatch(s.fx, effGetPlugCategory), kPlugCategUnknown);
-    EXPECT_EQ(TestHost::dispatch(s.fx, effGetVstVersion), 2300);
+    // Names, labels and displays (value x 1.99 and x 7.99, 8 characters); no other index.
     s.set(1, 4.0f / 7);
-    EXPECT_EQ(text(effGetParamName, 0) + text(effGetParamLabel, 0) + text(effGetParamDisplay, 0),
-              "recording Yeah0.000000");
+    EXPECT_EQ(text(effGetParamName) + text(effGetParamLabel) + text(effGetParamDisplay),
+              "0recording0 Yeah00.000000");
     EXPECT_EQ(text(effGetParamName, 1) + text(effGetParamLabel, 1) + text(effGetParamDisplay, 1),
-              "typerecording YEEEEAAAAAH4.565714");
-    for (std::int32_t p = 0; p < 8; ++p)
-        EXPECT_EQ(text(effGetProgramNameIndexed, p), "-");
+              "0typerecording0 YEEEEAAAAAH04.565714");
+    s.set(0, -0.6f);
+    s.set(1, 1e30f);
+    EXPECT_EQ(text(effGetParamDisplay, 0) + text(effGetParamDisplay, 1), "0-1.19400079900001");
+    for (std::int32_t opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
+        EXPECT_EQ(text(opcode, -1) + text(opcode, 2), "0untouched0untouched");
+    // Program names: "-", at most 24 characters, asked for by number (index; value is ignored).
+    char name[] = "abcdefghijklmnopqrstuvwxyz0123";
+    s.program(3);
+    TestHost::dispatch(s.fx, effSetProgramName, 0, 0, name);
+    EXPECT_EQ(text(effGetProgramName) + text(effGetProgramNameIndexed, 3, 7),
+              "0abcdefghijklmnopqrstuvwx1abcdefghijklmnopqrstuvwx");
+    EXPECT_EQ(text(effGetProgramNameIndexed, 7) + text(effGetProgramNameIndexed, 8) +
+                  text(effGetProgramNameIndexed, -1),
+              "1-0untouched0untouched");
     // Capabilities are exact words.
     for (std::string yes : {"receiveVstEvents", "receiveVstMidiEvent", "receiveVstTimeInfo"})
         EXPECT_EQ(TestHost::dispatch(s.fx, effCanDo, 0, 0, yes.data()), 1) << yes;
-    for (std::string no : {"sendVstTimeInfo", "", "ReceiveVstEvents", "receiveVstEvents ",
-                           "sendVstEvents", "offline", "bypass"})
+    for (std::string no :
+         {"sendVstTimeInfo", "", "ReceiveVstEvents", "receiveVstEvents ", "bypass"})
         EXPECT_EQ(TestHost::dispatch(s.fx, effCanDo, 0, 0, no.data()), 0) << no;
     // Every resume asks for MIDI again; a suspend asks nothing.
     for (std::intptr_t value : {0, 1, 1})
         TestHost::dispatch(s.fx, effMainsChanged, 0, value);
     EXPECT_TRUE(s.host.count(audioMasterWantMidi) == 2 && s.host.calls().size() == 2);
     // The editor's size is known before it is ever opened: the background picture's.
-    EXPECT_EQ(TestHost::dispatch(s.fx, effEditIdle), 0);
     ERect* rect = nullptr;
     EXPECT_EQ(TestHost::dispatch(s.fx, effEditGetRect, 0, 0, &rect), 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_TRUE(rect->left == 0 && rect->top == 0 && rect->right >= 450 && rect->bottom >= 293);
+    EXPECT_TRUE(rect && !rect->left && !rect->top && rect->right >= 450 && rect->bottom >= 293);
 }
 
 TEST(Session, MidiKeysRecordByPitchClassInEveryOctaveOnEveryChannel) {
     Session s;
-    // The recording type each pitch class selects (-1: none), and what the host is sent for
-    // each type, after parameter 0 at 1.0, as automation.
+    // The type each pitch class selects (-1: none): the host hears parameter 0 at 1.0, then
+    // parameter 1 at the nearest float to type / 7.
     const std::int32_t keyType[12] = {0, 1, 2, 3, -1, -1, -1, -1, 4, 5, 6, 7};
     const float sent[8] = {0.0f,       0.14285715f, 0.2857143f,  0.42857143f,
                            0.5714286f, 0.71428573f, 0.85714287f, 1.0f};
@@ -230,24 +216,11 @@ TEST(Session, MidiKeysRecordByPitchClassInEveryOctaveOnEveryChannel) {
                  static_cast<unsigned char>(1 + note % 127)}});
         const std::int32_t type = keyType[note % 12];
         const auto calls = s.host.calls();
-        ASSERT_EQ(calls.size(), type < 0 ? 1u : 3u) << note;
-        EXPECT_EQ(calls.back().opcode, audioMasterUpdateDisplay);
+        ASSERT_EQ(calls.size(), type < 0 ? 1u : 3u) << note; // and a display update
         EXPECT_TRUE(type < 0 || (calls[0].index == 0 && calls[0].opt == 1.0f &&
                                  calls[1].index == 1 && calls[1].opt == sent[type]))
             << note;
-        EXPECT_EQ(TestHost::getParameter(s.fx, 1), type < 0 ? 5.0f / 7 : sent[type]);
-        ASSERT_GE(s.play(1, {}, false), 0) << note; // and the model agrees
-    }
-    // Releases of any key and two controllers stop recording; the type stays.
-    const std::pair<Midi, bool> stops[] = {{{0x80, 64, 64}, true},   {{0x90, 61, 0}, true},
-                                           {{0xB9, 123, 0}, true},   {{0xB0, 126, 5}, true},
-                                           {{0xB0, 64, 127}, false}, {{0xB0, 251, 0}, false},
-                                           {{0xE0, 0, 64}, false},   {{0x9F, 64, 100}, false}};
-    for (const auto& [message, stop] : stops) {
-        s.midi({{0x9F, 63, 100}, message});
-        EXPECT_EQ(TestHost::getParameter(s.fx, 0), stop ? 0.0f : 1.0f) << int{message[0]};
-        EXPECT_EQ(TestHost::getParameter(s.fx, 1), sent[3]);
-        ASSERT_GE(s.play(1, {}, false), 0);
+        ASSERT_GE(s.play(1, {}, false), 0) << note; // the model agrees, and the sound too
     }
 }
 

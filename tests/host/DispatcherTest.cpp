@@ -1,12 +1,11 @@
-// The host bridge in-process, table by table: a spy effect notes which operation each opcode
-// reaches and with what, and answers what the test says; a plain effect shows the defaults.
+// The host bridge in-process, table by table: spies note which operation each opcode reaches
+// and with what, and answer what the test says; a plain effect shows the defaults.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <limits>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -17,12 +16,11 @@
 
 namespace {
 
-constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
-constexpr std::int32_t kNvEf = 0x4E764566;
+using I = std::int32_t;
 constexpr std::intptr_t kQ = -123456; // stands for the address of Q in a table's value column
 alignas(16) char P[64], Q[64];        // the buffers a test passes in ptr and in value
 
-// What the spies were called with, and the one answer they all give (true: answer != 0).
+// What a spy was called with, and the one answer it gives (true: answer != 0).
 struct Log {
     std::string calls;
     std::intptr_t answer = 0;
@@ -44,139 +42,129 @@ struct Log {
     }
 };
 
-// An operation that notes its name and arguments and answers the log's answer.
+// One operation of a spy, and the row of a dispatcher table that reaches it: the opcode,
+// index, value and opt a host sends (ptr is always P), the arguments the operation gets, and
+// the results when it answers 7 (true) and 0 (false), and the plain defaults' result.
 #define SPY(R, op, params, args, ...)                                                              \
     R op params override {                                                                         \
         return note.get<R>(#op, std::make_tuple args);                                             \
     }
+struct Row {
+    std::int32_t op, index;
+    std::intptr_t value;
+    float opt;
+    std::string call;
+    std::intptr_t seven, zero, plain;
+};
+#define ROW(R, name, params, args, op, index, value, opt, noted, ...)                              \
+    {op, index, value, opt, #name noted, __VA_ARGS__},
+#define EDITOR_ROW(R, name, params, args, op, index, value, opt, noted, ...)                       \
+    {op, index, value, opt, "editor " #name noted, __VA_ARGS__},
+
+// The key record: character, virt, modifier, and its two last bytes; virt and modifier are the
+// low bytes of value and of opt truncated.
+#define KEY(k) (k.character, k.virt, k.modifier, k.reserved[0] | k.reserved[1])
+#define EDITOR_OPERATIONS(X)                                                                       \
+    X(I, getRect, (ERect * *r), (r), 13, 0, 0, 0, " P", 7, 0, 0)                                   \
+    X(I, open, (void* w), (w), 14, 0, 0, 0, " P", 7, 0, 0)                                         \
+    X(void, close, (), (), 15, 0, 0, 0, "", 0, 0, 0)                                               \
+    X(void, draw, (ERect * r), (r), 16, 0, 0, 0, " P", 0, 0, 0)                                    \
+    X(I, mouse, (I x, I y), (x, y), 17, 12, 34, 0, " 12 34", 7, 0, 0)                              \
+    X(I, key, (I k), (k), 18, 0, 65, 0, " 65", 7, 0, 0)                                            \
+    X(void, idle, (), (), 19, 0, 0, 0, "", 0, 0, 0)                                                \
+    X(void, top, (), (), 20, 0, 0, 0, "", 0, 0, 0)                                                 \
+    X(void, sleep, (), (), 21, 0, 0, 0, "", 0, 0, 0)                                               \
+    X(I, onKeyDown, (VstKeyCode & k), KEY(k), 59, 65, 0x1FF, 3.9f, " 65 255 3 0", 7, 0, 0)         \
+    X(I, onKeyUp, (VstKeyCode & k), KEY(k), 60, 66, 2, -1.0f, " 66 2 255 0", 7, 0, 0)              \
+    X(I, setKnobMode, (int mode), (mode), 61, 0, 2, 0, " 2", 7, 0, 0)
 
 class SpyEditor : public AEffEditor {
 public:
     Log note;
     explicit SpyEditor(AudioEffect* effect, int* gone = nullptr) : AEffEditor(effect), gone(gone) {}
     ~SpyEditor() override { gone ? ++*gone : 0; }
-    SPY(std::int32_t, getRect, (ERect * *r), (r))
-    SPY(std::int32_t, open, (void* window), (window))
-    SPY(void, close, (), ())
-    SPY(void, idle, (), ())
-    SPY(void, draw, (ERect * r), (r))
-    SPY(std::int32_t, mouse, (std::int32_t x, std::int32_t y), (x, y))
-    SPY(std::int32_t, key, (std::int32_t k), (k))
-    SPY(void, top, (), ())
-    SPY(void, sleep, (), ())
-    // The key record: character, virt, modifier, and its two last bytes.
-    SPY(std::int32_t, onKeyDown, (VstKeyCode & k),
-        (k.character, k.virt, k.modifier, k.reserved[0] | k.reserved[1]))
-    SPY(std::int32_t, onKeyUp, (VstKeyCode & k),
-        (k.character, k.virt, k.modifier, k.reserved[0] | k.reserved[1]))
-    SPY(std::int32_t, setKnobMode, (int mode), (mode))
+    EDITOR_OPERATIONS(SPY)
 
 private:
     int* gone;
 };
 
-// Each operation an opcode of the 2.x dispatcher reaches, with one row of the dispatcher's table:
-// the opcode, index, value and opt a host sends (ptr is always P), the arguments the operation
-// gets, and the results when it answers 7 (true) and 0 (false), and from the plain defaults.
 #define OPERATIONS(X)                                                                              \
-    X(void, open, (), (), effOpen, 0, 0, 0, "", 0, 0, 0)                                           \
-    X(void, close, (), (), effClose, 0, 0, 0, "", 0, 0, 0)                                         \
-    X(void, setProgram, (std::int32_t p), (p), effSetProgram, 0, 7, 0, " 7", 0, 0, 0)              \
-    X(std::int32_t, getProgram, (), (), effGetProgram, 0, 0, 0, "", 7, 0, 7)                       \
-    X(void, setProgramName, (char* t), (t), effSetProgramName, 0, 0, 0, " P", 0, 0, 0)             \
-    X(void, getProgramName, (char* t), (t), effGetProgramName, 0, 0, 0, " P", 0, 0, 0)             \
-    X(void, getParameterLabel, (std::int32_t i, char* t), (i, t), effGetParamLabel, 1, 0, 0,       \
-      " 1 P", 0, 0, 0)                                                                             \
-    X(void, getParameterDisplay, (std::int32_t i, char* t), (i, t), effGetParamDisplay, 1, 0, 0,   \
-      " 1 P", 0, 0, 0)                                                                             \
-    X(void, getParameterName, (std::int32_t i, char* t), (i, t), effGetParamName, 1, 0, 0, " 1 P", \
-      0, 0, 0)                                                                                     \
-    X(float, getVu, (), (), effGetVu, 0, 0, 0, "", 7 * 32767, 0, 0)                                \
-    X(void, setSampleRate, (float r), (r), effSetSampleRate, 0, 0, 48000, " 48000", 0, 0, 0)       \
-    X(void, setBlockSize, (std::int32_t n), (n), effSetBlockSize, 0, 256, 0, " 256", 0, 0, 0)      \
-    X(void, suspend, (), (), effMainsChanged, 0, 0, 0, "", 0, 0, 0)                                \
-    X(void, resume, (), (), effMainsChanged, 0, -1, 0, "", 0, 0, 0)                                \
-    X(std::int32_t, getChunk, (void** d, bool preset), (d, preset), effGetChunk, 5, 0, 0,          \
-      " P true", 7, 0, 0)                                                                          \
-    X(std::int32_t, setChunk, (void* d, std::int32_t n, bool preset), (d, n, preset), effSetChunk, \
-      0, 4, 0, " P 4 false", 7, 0, 0)                                                              \
-    X(std::int32_t, processEvents, (VstEvents * e), (e), effProcessEvents, 0, 0, 0, " P", 7, 0, 0) \
-    X(bool, canParameterBeAutomated, (std::int32_t i), (i), effCanBeAutomated, 4, 0, 0, " 4", 1,   \
-      0, 1)                                                                                        \
-    X(bool, string2parameter, (std::int32_t i, char* t), (i, t), effString2Parameter, 1, 0, 0,     \
-      " 1 P", 1, 0, 0)                                                                             \
-    X(std::int32_t, getNumCategories, (), (), effGetNumProgramCategories, 0, 0, 0, "", 7, 0, 1)    \
-    X(bool, getProgramNameIndexed, (std::int32_t c, std::int32_t i, char* t), (c, i, t),           \
-      effGetProgramNameIndexed, 5, 3, 0, " 3 5 P", 1, 0, 0)                                        \
-    X(bool, copyProgram, (std::int32_t i), (i), effCopyProgram, 2, 0, 0, " 2", 1, 0, 0)            \
-    X(void, inputConnected, (std::int32_t i, bool on), (i, on), effConnectInput, 1, 1, 0,          \
-      " 1 true", 1, 1, 1)                                                                          \
-    X(void, outputConnected, (std::int32_t i, bool on), (i, on), effConnectOutput, 2, 0, 0,        \
-      " 2 false", 1, 1, 1)                                                                         \
-    X(bool, getInputProperties, (std::int32_t i, VstPinProperties * p), (i, p),                    \
-      effGetInputProperties, 2, 0, 0, " 2 P", 1, 0, 0)                                             \
-    X(bool, getOutputProperties, (std::int32_t i, VstPinProperties * p), (i, p),                   \
-      effGetOutputProperties, 3, 0, 0, " 3 P", 1, 0, 0)                                            \
-    X(VstPlugCategory, getPlugCategory, (), (), effGetPlugCategory, 0, 0, 0, "", 7, 0, 0)          \
-    X(std::int32_t, reportCurrentPosition, (), (), effGetCurrentPosition, 0, 0, 0, "", 7, 0, 0)    \
-    X(float*, reportDestinationBuffer, (), (), effGetDestinationBuffer, 0, 0, 0, "", 7, 0, 0)      \
-    X(bool, offlineNotify, (VstAudioFile * f, std::int32_t n, bool start), (f, n, start),          \
-      effOfflineNotify, 1, 3, 0, " P 3 true", 1, 0, 0)                                             \
-    X(bool, offlinePrepare, (VstOfflineTask * t, std::int32_t n), (t, n), effOfflinePrepare, 0, 3, \
-      0, " P 3", 1, 0, 0)                                                                          \
-    X(bool, offlineRun, (VstOfflineTask * t, std::int32_t n), (t, n), effOfflineRun, 0, 4, 0,      \
-      " P 4", 1, 0, 0)                                                                             \
-    X(bool, processVariableIo, (VstVariableIo * v), (v), effProcessVarIo, 0, 0, 0, " P", 1, 0, 0)  \
+    X(void, open, (), (), 0, 0, 0, 0, "", 0, 0, 0)                                                 \
+    X(void, close, (), (), 1, 0, 0, 0, "", 0, 0, 0)                                                \
+    X(void, setProgram, (I p), (p), 2, 0, 7, 0, " 7", 0, 0, 0)                                     \
+    X(I, getProgram, (), (), 3, 0, 0, 0, "", 7, 0, 7)                                              \
+    X(void, setProgramName, (char* t), (t), 4, 0, 0, 0, " P", 0, 0, 0)                             \
+    X(void, getProgramName, (char* t), (t), 5, 0, 0, 0, " P", 0, 0, 0)                             \
+    X(void, getParameterLabel, (I i, char* t), (i, t), 6, 1, 0, 0, " 1 P", 0, 0, 0)                \
+    X(void, getParameterDisplay, (I i, char* t), (i, t), 7, 1, 0, 0, " 1 P", 0, 0, 0)              \
+    X(void, getParameterName, (I i, char* t), (i, t), 8, 1, 0, 0, " 1 P", 0, 0, 0)                 \
+    X(float, getVu, (), (), 9, 0, 0, 0, "", 7 * 32767, 0, 0)                                       \
+    X(void, setSampleRate, (float r), (r), 10, 0, 0, 48000, " 48000", 0, 0, 0)                     \
+    X(void, setBlockSize, (I n), (n), 11, 0, 256, 0, " 256", 0, 0, 0)                              \
+    X(void, suspend, (), (), 12, 0, 0, 0, "", 0, 0, 0)                                             \
+    X(void, resume, (), (), 12, 0, -1, 0, "", 0, 0, 0)                                             \
+    X(I, getChunk, (void** d, bool preset), (d, preset), 23, 5, 0, 0, " P true", 7, 0, 0)          \
+    X(I, setChunk, (void* d, I n, bool preset), (d, n, preset), 24, 0, 4, 0, " P 4 false", 7, 0,   \
+      0)                                                                                           \
+    X(I, processEvents, (VstEvents * e), (e), 25, 0, 0, 0, " P", 7, 0, 0)                          \
+    X(bool, canParameterBeAutomated, (I i), (i), 26, 4, 0, 0, " 4", 1, 0, 1)                       \
+    X(bool, string2parameter, (I i, char* t), (i, t), 27, 1, 0, 0, " 1 P", 1, 0, 0)                \
+    X(I, getNumCategories, (), (), 28, 0, 0, 0, "", 7, 0, 1)                                       \
+    X(bool, getProgramNameIndexed, (I c, I i, char* t), (c, i, t), 29, 5, 3, 0, " 3 5 P", 1, 0, 0) \
+    X(bool, copyProgram, (I i), (i), 30, 2, 0, 0, " 2", 1, 0, 0)                                   \
+    X(void, inputConnected, (I i, bool on), (i, on), 31, 1, 1, 0, " 1 true", 1, 1, 1)              \
+    X(void, outputConnected, (I i, bool on), (i, on), 32, 2, 0, 0, " 2 false", 1, 1, 1)            \
+    X(bool, getInputProperties, (I i, VstPinProperties * p), (i, p), 33, 2, 0, 0, " 2 P", 1, 0, 0) \
+    X(bool, getOutputProperties, (I i, VstPinProperties * p), (i, p), 34, 3, 0, 0, " 3 P", 1, 0,   \
+      0)                                                                                           \
+    X(VstPlugCategory, getPlugCategory, (), (), 35, 0, 0, 0, "", 7, 0, 0)                          \
+    X(I, reportCurrentPosition, (), (), 36, 0, 0, 0, "", 7, 0, 0)                                  \
+    X(float*, reportDestinationBuffer, (), (), 37, 0, 0, 0, "", 7, 0, 0)                           \
+    X(bool, offlineNotify, (VstAudioFile * f, I n, bool start), (f, n, start), 38, 1, 3, 0,        \
+      " P 3 true", 1, 0, 0)                                                                        \
+    X(bool, offlinePrepare, (VstOfflineTask * t, I n), (t, n), 39, 0, 3, 0, " P 3", 1, 0, 0)       \
+    X(bool, offlineRun, (VstOfflineTask * t, I n), (t, n), 40, 0, 4, 0, " P 4", 1, 0, 0)           \
+    X(bool, processVariableIo, (VstVariableIo * v), (v), 41, 0, 0, 0, " P", 1, 0, 0)               \
     X(bool, setSpeakerArrangement, (VstSpeakerArrangement * in, VstSpeakerArrangement * out),      \
-      (in, out), effSetSpeakerArrangement, 0, kQ, 0, " Q P", 1, 0, 0)                              \
-    X(void, setBlockSizeAndSampleRate, (std::int32_t n, float r), (n, r),                          \
-      effSetBlockSizeAndSampleRate, 0, 512, 11025, " 512 11025", 1, 1, 1)                          \
-    X(bool, setBypass, (bool on), (on), effSetBypass, 0, 1, 0, " true", 1, 0, 0)                   \
-    X(bool, getEffectName, (char* t), (t), effGetEffectName, 0, 0, 0, " P", 1, 0, 0)               \
-    X(bool, getErrorText, (char* t), (t), effGetErrorText, 0, 0, 0, " P", 1, 0, 0)                 \
-    X(bool, getVendorString, (char* t), (t), effGetVendorString, 0, 0, 0, " P", 1, 0, 0)           \
-    X(bool, getProductString, (char* t), (t), effGetProductString, 0, 0, 0, " P", 1, 0, 0)         \
-    X(std::int32_t, getVendorVersion, (), (), effGetVendorVersion, 0, 0, 0, "", 7, 0, 0)           \
-    X(std::int32_t, vendorSpecific, (std::int32_t a, std::int32_t b, void* p, float f),            \
-      (a, b, p, f), effVendorSpecific, 3, 4, 0.5f, " 3 4 P 0.5", 7, 0, 0)                          \
-    X(std::int32_t, canDo, (char* t), (t), effCanDo, 0, 0, 0, " P", 7, 0, 0)                       \
-    X(std::int32_t, getGetTailSize, (), (), effGetTailSize, 0, 0, 0, "", 7, 0, 0)                  \
-    X(std::int32_t, fxIdle, (), (), effIdle, 0, 0, 0, "", 7, 0, 0)                                 \
-    X(void*, getIcon, (), (), effGetIcon, 0, 0, 0, "", 7, 0, 0)                                    \
-    X(bool, setViewPosition, (std::int32_t x, std::int32_t y), (x, y), effSetViewPosition, 10, 20, \
-      0, " 10 20", 1, 0, 0)                                                                        \
-    X(bool, getParameterProperties, (std::int32_t i, VstParameterProperties * p), (i, p),          \
-      effGetParameterProperties, 1, 0, 0, " 1 P", 1, 0, 0)                                         \
-    X(bool, keysRequired, (), (), effKeysRequired, 0, 0, 0, "", 0, 1, 1)                           \
-    X(std::int32_t, getVstVersion, (), (), effGetVstVersion, 0, 0, 0, "", 7, 0, 2300)              \
-    X(std::int32_t, getMidiProgramName, (std::int32_t c, MidiProgramName * p), (c, p),             \
-      effGetMidiProgramName, 3, 0, 0, " 3 P", 7, 0, 0)                                             \
-    X(std::int32_t, getCurrentMidiProgram, (std::int32_t c, MidiProgramName * p), (c, p),          \
-      effGetCurrentMidiProgram, 3, 0, 0, " 3 P", 7, 0, -1)                                         \
-    X(std::int32_t, getMidiProgramCategory, (std::int32_t c, MidiProgramCategory * p), (c, p),     \
-      effGetMidiProgramCategory, 3, 0, 0, " 3 P", 7, 0, 0)                                         \
-    X(bool, hasMidiProgramsChanged, (std::int32_t c), (c), effHasMidiProgramsChanged, 3, 0, 0,     \
-      " 3", 1, 0, 0)                                                                               \
-    X(bool, getMidiKeyName, (std::int32_t c, MidiKeyName * k), (c, k), effGetMidiKeyName, 3, 0, 0, \
-      " 3 P", 1, 0, 0)                                                                             \
-    X(bool, beginSetProgram, (), (), effBeginSetProgram, 0, 0, 0, "", 1, 0, 0)                     \
-    X(bool, endSetProgram, (), (), effEndSetProgram, 0, 0, 0, "", 1, 0, 0)                         \
-    X(bool, getSpeakerArrangement, (VstSpeakerArrangement * *in, VstSpeakerArrangement * *out),    \
-      (in, out), effGetSpeakerArrangement, 0, kQ, 0, " Q P", 1, 0, 0)                              \
-    X(std::int32_t, getNextShellPlugin, (char* t), (t), effShellGetNextPlugin, 0, 0, 0, " P", 7,   \
-      0, 0)                                                                                        \
-    X(std::int32_t, startProcess, (), (), effStartProcess, 0, 0, 0, "", 7, 0, 0)                   \
-    X(std::int32_t, stopProcess, (), (), effStopProcess, 0, 0, 0, "", 7, 0, 0)                     \
-    X(std::int32_t, setTotalSampleToProcess, (std::int32_t v), (v), effSetTotalSampleToProcess, 0, \
-      4096, 0, " 4096", 7, 0, 4096)                                                                \
-    X(bool, setPanLaw, (std::int32_t type, float v), (type, v), effSetPanLaw, 0, 2, 0.7f,          \
-      " 2 0.7", 1, 0, 0)                                                                           \
-    X(std::int32_t, beginLoadBank, (VstPatchChunkInfo * p), (p), effBeginLoadBank, 0, 0, 0, " P",  \
+      (in, out), 42, 0, kQ, 0, " Q P", 1, 0, 0)                                                    \
+    X(void, setBlockSizeAndSampleRate, (I n, float r), (n, r), 43, 0, 512, 11025, " 512 11025", 1, \
+      1, 1)                                                                                        \
+    X(bool, setBypass, (bool on), (on), 44, 0, 1, 0, " true", 1, 0, 0)                             \
+    X(bool, getEffectName, (char* t), (t), 45, 0, 0, 0, " P", 1, 0, 0)                             \
+    X(bool, getErrorText, (char* t), (t), 46, 0, 0, 0, " P", 1, 0, 0)                              \
+    X(bool, getVendorString, (char* t), (t), 47, 0, 0, 0, " P", 1, 0, 0)                           \
+    X(bool, getProductString, (char* t), (t), 48, 0, 0, 0, " P", 1, 0, 0)                          \
+    X(I, getVendorVersion, (), (), 49, 0, 0, 0, "", 7, 0, 0)                                       \
+    X(I, vendorSpecific, (I a, I b, void* p, float f), (a, b, p, f), 50, 3, 4, 0.5f, " 3 4 P 0.5", \
       7, 0, 0)                                                                                     \
-    X(std::int32_t, beginLoadProgram, (VstPatchChunkInfo * p), (p), effBeginLoadProgram, 0, 0, 0,  \
-      " P", 7, 0, 0)
+    X(I, canDo, (char* t), (t), 51, 0, 0, 0, " P", 7, 0, 0)                                        \
+    X(I, getGetTailSize, (), (), 52, 0, 0, 0, "", 7, 0, 0)                                         \
+    X(I, fxIdle, (), (), 53, 0, 0, 0, "", 7, 0, 0)                                                 \
+    X(void*, getIcon, (), (), 54, 0, 0, 0, "", 7, 0, 0)                                            \
+    X(bool, setViewPosition, (I x, I y), (x, y), 55, 10, 20, 0, " 10 20", 1, 0, 0)                 \
+    X(bool, getParameterProperties, (I i, VstParameterProperties * p), (i, p), 56, 1, 0, 0,        \
+      " 1 P", 1, 0, 0)                                                                             \
+    X(bool, keysRequired, (), (), 57, 0, 0, 0, "", 0, 1, 1)                                        \
+    X(I, getVstVersion, (), (), 58, 0, 0, 0, "", 7, 0, 2300)                                       \
+    X(I, getMidiProgramName, (I c, MidiProgramName * p), (c, p), 62, 3, 0, 0, " 3 P", 7, 0, 0)     \
+    X(I, getCurrentMidiProgram, (I c, MidiProgramName * p), (c, p), 63, 3, 0, 0, " 3 P", 7, 0, -1) \
+    X(I, getMidiProgramCategory, (I c, MidiProgramCategory * p), (c, p), 64, 3, 0, 0, " 3 P", 7,   \
+      0, 0)                                                                                        \
+    X(bool, hasMidiProgramsChanged, (I c), (c), 65, 3, 0, 0, " 3", 1, 0, 0)                        \
+    X(bool, getMidiKeyName, (I c, MidiKeyName * k), (c, k), 66, 3, 0, 0, " 3 P", 1, 0, 0)          \
+    X(bool, beginSetProgram, (), (), 67, 0, 0, 0, "", 1, 0, 0)                                     \
+    X(bool, endSetProgram, (), (), 68, 0, 0, 0, "", 1, 0, 0)                                       \
+    X(bool, getSpeakerArrangement, (VstSpeakerArrangement * *in, VstSpeakerArrangement * *out),    \
+      (in, out), 69, 0, kQ, 0, " Q P", 1, 0, 0)                                                    \
+    X(I, getNextShellPlugin, (char* t), (t), 70, 0, 0, 0, " P", 7, 0, 0)                           \
+    X(I, startProcess, (), (), 71, 0, 0, 0, "", 7, 0, 0)                                           \
+    X(I, stopProcess, (), (), 72, 0, 0, 0, "", 7, 0, 0)                                            \
+    X(I, setTotalSampleToProcess, (I v), (v), 73, 0, 4096, 0, " 4096", 7, 0, 4096)                 \
+    X(bool, setPanLaw, (I type, float v), (type, v), 74, 0, 2, 0.7f, " 2 0.7", 1, 0, 0)            \
+    X(I, beginLoadBank, (VstPatchChunkInfo * p), (p), 75, 0, 0, 0, " P", 7, 0, 0)                  \
+    X(I, beginLoadProgram, (VstPatchChunkInfo * p), (p), 76, 0, 0, 0, " P", 7, 0, 0)
 
-// Replaces every operation a dispatcher opcode reaches.
 class Spy : public AudioEffectX {
 public:
     Log note;
@@ -185,10 +173,7 @@ public:
     static inline std::string lastWords; // what the last spy closed was called with
 
     explicit Spy(audioMasterCallback cb) : AudioEffectX(cb, 8, 2) {}
-    ~Spy() override {
-        gone ? ++*gone : 0;
-        lastWords = note.calls;
-    }
+    ~Spy() override { gone ? ++*gone : 0, lastWords = note.calls; }
     // Asks the host for idle n times, from inside a call through the record.
     void process(float**, float**, std::int32_t n) override {
         for (std::int32_t i = 0; i < n; ++i)
@@ -201,7 +186,7 @@ public:
     OPERATIONS(SPY)
 };
 
-// A 2.x effect that replaces nothing: the defaults, through the same dispatcher.
+// A 2.x effect that replaces nothing: the defaults.
 class Plain : public AudioEffectX {
 public:
     explicit Plain(audioMasterCallback cb = nullptr) : AudioEffectX(cb, 8, 2) {}
@@ -213,43 +198,19 @@ template <class Effect> Effect& made(TestHost& host, AEffect*& record) {
     return *static_cast<Effect*>(static_cast<AudioEffect*>(record->object));
 }
 
-struct Row {
-    std::int32_t op, index;
-    std::intptr_t value;
-    float opt;
-    std::string call;
-    std::intptr_t seven, zero, plain;
-};
-#define ROW(R, name, params, args, op, index, value, opt, noted, seven, zero, plain)               \
-    {op, index, value, opt, #name noted, seven, zero, plain},
-
 TEST(Dispatcher, EveryOpcodeReachesItsOperationWithItsArgumentsAndAnswersAsTheHostReads) {
-    std::vector<Row> rows = {OPERATIONS(ROW)};
-    rows.insert(rows.end(),
-                {{effSetProgram, 0, 8, 0, "", 0, 0, 0},
-                 {effSetProgram, 0, -1, 0, "", 0, 0, 0},
-                 {effMainsChanged, 0, 1, 0, "resume", 0, 0, 0},
-                 {effGetChunk, 0, 0, 0, "getChunk P false", 7, 0, 0},
-                 {effConnectInput, 1, 0, 0, "inputConnected 1 false", 1, 1, 1},
-                 {effConnectOutput, 2, 5, 0, "outputConnected 2 true", 1, 1, 1},
-                 {effSetBypass, 0, 0, 0, "setBypass false", 1, 0, 0},
-                 {effIdentify, 0, 0, 0, "", kNvEf, kNvEf, kNvEf},
-                 {effEditGetRect, 0, 0, 0, "editor getRect P", 7, 0, 0},
-                 {effEditOpen, 0, 0, 0, "editor open P", 7, 0, 0},
-                 {effEditClose, 0, 0, 0, "editor close", 0, 0, 0},
-                 {effEditDraw, 0, 0, 0, "editor draw P", 0, 0, 0},
-                 {effEditMouse, 12, 34, 0, "editor mouse 12 34", 7, 0, 0},
-                 {effEditKey, 0, 65, 0, "editor key 65", 7, 0, 0},
-                 {effEditIdle, 0, 0, 0, "editor idle", 0, 0, 0},
-                 {effEditTop, 0, 0, 0, "editor top", 0, 0, 0},
-                 {effEditSleep, 0, 0, 0, "editor sleep", 0, 0, 0},
-                 // Virt and modifier: the low bytes of value and of opt truncated.
-                 {effEditKeyDown, 65, 0x1FF, 3.9f, "editor onKeyDown 65 255 3 0", 7, 0, 0},
-                 {effEditKeyUp, 66, 2, -1.0f, "editor onKeyUp 66 2 255 0", 7, 0, 0},
-                 {effEditKeyUp, 66, 2, NAN, "editor onKeyUp 66 2 0 0", 7, 0, 0},
-                 {effSetEditKnobMode, 0, 2, 0, "editor setKnobMode 2", 7, 0, 0},
-                 {77, 1, 1, 1, "", 0, 0, 0},
-                 {-1, 1, 1, 1, "", 0, 0, 0}});
+    std::vector<Row> rows = {OPERATIONS(ROW) EDITOR_OPERATIONS(EDITOR_ROW)};
+    rows.insert(rows.end(), {{effSetProgram, 0, 8, 0, "", 0, 0, 0},
+                             {effSetProgram, 0, -1, 0, "", 0, 0, 0},
+                             {effMainsChanged, 0, 1, 0, "resume", 0, 0, 0},
+                             {effGetChunk, 0, 0, 0, "getChunk P false", 7, 0, 0},
+                             {effConnectInput, 1, 0, 0, "inputConnected 1 false", 1, 1, 1},
+                             {effConnectOutput, 2, 5, 0, "outputConnected 2 true", 1, 1, 1},
+                             {effSetBypass, 0, 0, 0, "setBypass false", 1, 0, 0},
+                             {effIdentify, 0, 0, 0, "", 0x4E764566, 0x4E764566, 0x4E764566},
+                             {effEditKeyUp, 66, 2, NAN, "editor onKeyUp 66 2 0 0", 7, 0, 0},
+                             {77, 1, 1, 1, "", 0, 0, 0},
+                             {-1, 1, 1, 1, "", 0, 0, 0}});
     TestHost host;
     AEffect *spied, *plain;
     Spy& spy = made<Spy>(host, spied);
@@ -259,11 +220,11 @@ TEST(Dispatcher, EveryOpcodeReachesItsOperationWithItsArgumentsAndAnswersAsTheHo
     std::memset(P, 'x', sizeof(P));
     std::memset(Q, 'x', sizeof(Q));
     for (const Row& row : rows) {
-        if (row.op == effClose)
-            continue; // it destroys the effect: see Record
         SCOPED_TRACE(testing::Message() << "opcode " << row.op << ": " << row.call);
         const std::intptr_t value =
             row.value == kQ ? reinterpret_cast<std::intptr_t>(Q) : row.value;
+        if (row.op == effClose)
+            continue; // it destroys the effect: see Record
         for (std::intptr_t answer : {7, 0}) {
             spy.note = editor.note = {"", answer};
             EXPECT_EQ(TestHost::dispatch(spied, row.op, row.index, value, P, row.opt),
@@ -284,7 +245,6 @@ TEST(Dispatcher, EveryOpcodeReachesItsOperationWithItsArgumentsAndAnswersAsTheHo
     EXPECT_EQ(TestHost::dispatch(plain, effGetPlugCategory), kPlugCategSynth);
     // Opcodes that read or write through ptr refuse a null one; without an editor the
     // editor's opcodes reach nothing.
-    spy.note = editor.note = {"", 7};
     for (std::int32_t op :
          {4, 5, 6, 7, 8, 13, 23, 24, 25, 27, 29, 33, 34, 45, 46, 47, 48, 51, 56, 70})
         EXPECT_EQ(TestHost::dispatch(spied, op), 0) << op;
@@ -302,9 +262,8 @@ TEST(Record, DefaultsAndFlagSettersThatTouchOnlyTheirBit) {
     EXPECT_TRUE(r.magic == fourCharCode('V', 's', 't', 'P') && r.version == 1 && !r.user);
     EXPECT_TRUE(r.uniqueID == fourCharCode('N', 'o', 'E', 'f') && r.ioRatio == 1.0f);
     EXPECT_TRUE(r.numPrograms == 8 && r.numParams == 2 && r.numInputs == 1 && r.numOutputs == 2);
-    EXPECT_TRUE(r.flags == 0 && r.resvd1 == 0 && r.resvd2 == 0 && r.initialDelay == 0);
-    EXPECT_TRUE(r.realQualities == 0 && r.offQualities == 0 && r.future[63] == 0);
-    EXPECT_EQ(r.object, static_cast<AudioEffect*>(&effect));
+    EXPECT_TRUE(!r.flags && !r.resvd1 && !r.resvd2 && !r.initialDelay && !r.realQualities);
+    EXPECT_TRUE(!r.offQualities && !r.future[63] && r.object == static_cast<AudioEffect*>(&effect));
     EXPECT_TRUE(effect.getSampleRate() == 44100.0f && effect.getBlockSize() == 1024);
     EXPECT_TRUE(effect.getProgram() == 0 && effect.getEditor() == nullptr);
     const std::pair<void (AudioEffectX::*)(bool), std::int32_t> setters[] = {
@@ -318,7 +277,7 @@ TEST(Record, DefaultsAndFlagSettersThatTouchOnlyTheirBit) {
         {&AudioEffectX::wantAsyncOperation, 0x400},
         {&AudioEffectX::hasExternalBuffer, 0x800}};
     for (const auto& [set, bit] : setters) {
-        for (std::int32_t others : {0, ~bit}) {
+        for (std::int32_t others : {~bit, 0}) {
             r.flags = others;
             (effect.*set)(true);
             EXPECT_EQ(r.flags, others | bit);
@@ -327,7 +286,6 @@ TEST(Record, DefaultsAndFlagSettersThatTouchOnlyTheirBit) {
         }
     }
     SpyEditor editor(&effect);
-    r.flags = 0;
     effect.setEditor(&editor);
     EXPECT_TRUE(r.flags == 0x1 && effect.getEditor() == &editor);
     effect.setEditor(nullptr);
@@ -344,7 +302,8 @@ TEST(Record, DefaultsAndFlagSettersThatTouchOnlyTheirBit) {
 
 TEST(Record, CloseDestroysTheObjectAndItsEditorOnceEvenFromInsideAHostCallback) {
     TestHost host;
-    int gone = 0, editorsGone = 0;
+    int gone = 0, editorsGone = 0, goneInside = -1;
+    std::intptr_t closed = 0;
     for (bool fromInside : {false, true}) {
         AEffect* record;
         Spy& spy = made<Spy>(host, record);
@@ -358,8 +317,6 @@ TEST(Record, CloseDestroysTheObjectAndItsEditorOnceEvenFromInsideAHostCallback) 
         // A host that closes the effect from inside its own callback: the effect goes when the
         // call that led there returns, and the host hears nothing more from it.
         host.clearCalls();
-        std::intptr_t closed = 0;
-        int goneInside = -1;
         host.hook = [&](const HostCall&, std::intptr_t&) {
             closed = host.close(record);
             return goneInside = gone, false;
@@ -478,34 +435,30 @@ TEST(HostCalls, SendTheirOpcodeAndArgumentsAndReadTheAnswerWithAndWithoutACallba
 
 TEST(Formatters, EightCharactersCutNeverRounded) {
     Plain e;
-    const struct {
-        void (AudioEffect::*format)(float, char*);
-        float value;
-        const char* text;
-    } rows[] = {
-        {&AudioEffect::float2string, 1.5f, "1.500000"},
-        {&AudioEffect::float2string, -1.5f, "-1.50000"},
-        {&AudioEffect::float2string, 0.0f, "0.000000"},
-        {&AudioEffect::float2string, 0.9999999f, "0.999999"},
-        {&AudioEffect::float2string, 12.345678f, "12.34567"},
-        {&AudioEffect::float2string, 1234567.0f, "1234567."},
-        {&AudioEffect::float2string, 12345678.0f, "12345678"},
-        {&AudioEffect::float2string, -9999999.0f, "-9999999"},
-        {&AudioEffect::float2string, 99999999.5f, "Huge!"},
-        {&AudioEffect::float2string, -10000000.0f, "Huge!"},
-        {&AudioEffect::float2string, NAN, "Huge!"},
-        {&AudioEffect::dB2string, 0.0f, "-\xB0"},
-        {&AudioEffect::dB2string, 10.0f, "20.00000"},
-        {&AudioEffect::dB2string, 0.5f, "-6.02059"},
-        {&AudioEffect::Hz2string, 0.0f, "0.000000"},
-        {&AudioEffect::Hz2string, 441.0f, "100.0000"},
-        {&AudioEffect::ms2string, 441.0f, "10.00000"},
-    };
+    const auto f = &AudioEffect::float2string, dB = &AudioEffect::dB2string,
+               Hz = &AudioEffect::Hz2string, ms = &AudioEffect::ms2string;
+    const std::tuple<decltype(f), float, const char*> rows[] = {{f, 1.5f, "1.500000"},
+                                                                {f, -1.5f, "-1.50000"},
+                                                                {f, 0.0f, "0.000000"},
+                                                                {f, 0.9999999f, "0.999999"},
+                                                                {f, 12.345678f, "12.34567"},
+                                                                {f, 1234567.0f, "1234567."},
+                                                                {f, 12345678.0f, "12345678"},
+                                                                {f, -9999999.0f, "-9999999"},
+                                                                {f, 99999999.5f, "Huge!"},
+                                                                {f, -10000000.0f, "Huge!"},
+                                                                {f, NAN, "Huge!"},
+                                                                {dB, 0.0f, "-\xB0"},
+                                                                {dB, 10.0f, "20.00000"},
+                                                                {dB, 0.5f, "-6.02059"},
+                                                                {Hz, 0.0f, "0.000000"},
+                                                                {Hz, 441.0f, "100.0000"},
+                                                                {ms, 441.0f, "10.00000"}};
     char text[16];
-    for (const auto& row : rows) {
+    for (const auto& [format, value, expected] : rows) {
         std::memset(text, 'x', sizeof(text));
-        (e.*row.format)(row.value, text);
-        EXPECT_STREQ(text, row.text) << row.value;
+        (e.*format)(value, text);
+        EXPECT_STREQ(text, expected) << value;
     }
     e.setSampleRate(0.0f);
     e.ms2string(441.0f, text);

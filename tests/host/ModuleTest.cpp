@@ -11,31 +11,27 @@
 
 namespace {
 
-TEST(Module, ExportsOnlyItsEntryNamesAndTablesAndMakesWorkingInstancesByEachName) {
+TEST(Module, ExportsItsEntryNamesAndTablesOnlyAndEachNameMakesAWorkingInstance) {
     std::set<std::string> names;
     FILE* pipe = popen("nm -D --defined-only '" STAMMERIX_MODULE_PATH "'", "r");
-    ASSERT_NE(pipe, nullptr);
     for (char address[64], type[8], name[400];
-         std::fscanf(pipe, "%63s %7s %399s", address, type, name) == 3;)
+         pipe && std::fscanf(pipe, "%63s %7s %399s", address, type, name) == 3;)
         names.insert(name);
     pclose(pipe);
     EXPECT_EQ(names, (std::set<std::string>{"main_macho", "VSTPluginMain", "main", "oome",
                                             "hostCanDos", "plugCanDos"}));
     PluginModule module(STAMMERIX_MODULE_PATH);
-    ASSERT_TRUE(module.isLoaded()) << module.error();
     auto* host = static_cast<const char* const*>(module.symbol("hostCanDos"));
     auto* plug = static_cast<const char* const*>(module.symbol("plugCanDos"));
-    ASSERT_TRUE(host && plug);
+    ASSERT_TRUE(host && plug) << module.error();
     EXPECT_EQ(std::string(host[0]) + host[16] + plug[13] + plug[25],
               "sendVstEventsstartStopProcess1in1outbypass");
     EXPECT_FALSE(*static_cast<bool*>(module.symbol("oome")));
-    EXPECT_EQ(module.symbol("main"), module.symbol("main_macho")); // one function, three names
     for (const char* name : {"VSTPluginMain", "main", "main_macho"}) {
         TestHost host;
         AEffect* effect = host.instantiate(module.entry(name));
-        ASSERT_NE(effect, nullptr) << name;
-        const auto calls = host.calls(); // the version query first, with no record yet
-        EXPECT_TRUE(calls.at(0).opcode == audioMasterVersion && calls[0].effect == nullptr);
+        ASSERT_NE(effect, nullptr) << name; // the version query came first, with no record
+        EXPECT_TRUE(host.calls().at(0).opcode == audioMasterVersion && !host.calls()[0].effect);
         EXPECT_EQ(TestHost::dispatch(effect, effIdentify), 0x4E764566);
         AudioBlock block(256);
         block.in(0)[0] = 0.5f;
@@ -58,23 +54,19 @@ TEST(Module, RefusesHostsThatDoNotSpeakTheInterfaceAndSurvivesEveryOpcode) {
     EXPECT_EQ(host.instantiate(entry), nullptr);
     EXPECT_EQ(host.calls().size(), 1u); // the version query, and nothing was built
     EXPECT_EQ(entry(nullptr), nullptr);
-    // The out-of-memory flag makes the entry discard the instance it built.
-    host.version = 2400;
+    host.version = 2400; // the out-of-memory flag makes the entry discard what it built
     *oome = true;
     EXPECT_EQ(host.instantiate(entry), nullptr);
     *oome = false;
     AEffect* effect = host.instantiate(entry);
     ASSERT_NE(effect, nullptr);
+    ERect* rect = nullptr;
     for (bool withBuffer : {false, true}) {
-        for (int op = -1; op <= 77; ++op) {
-            // These take records a host must really supply.
-            if (op == effClose || op == effEditOpen || op == effSetChunk ||
-                op == effSetSpeakerArrangement || op == effGetSpeakerArrangement)
-                continue;
+        for (int op = -1; op <= 77; ++op) {     // not those that take records a host must supply
             alignas(16) char buffer[1024] = {}; // an empty event list, among others
-            ERect* rect = nullptr;
-            void* ptr = op == effEditGetRect ? static_cast<void*>(&rect) : buffer;
-            TestHost::dispatch(effect, op, 0, 0, withBuffer ? ptr : nullptr, 0.0f);
+            void* ptr = !withBuffer ? nullptr : op == effEditGetRect ? (void*)&rect : buffer;
+            if (op != effClose && op != effEditOpen && op != effSetChunk && op != 42 && op != 69)
+                TestHost::dispatch(effect, op, 0, 0, ptr);
         }
     }
     EXPECT_EQ(host.close(effect), 1);
@@ -90,9 +82,8 @@ TEST(Module, LoadsAndUnloadsManyTimesInOneProcess) {
         AudioBlock block(64);
         for (AEffect* e : effects)
             TestHost::processReplacing(e, block.inputs(), block.outputs(), 64);
-        // Closed in either order.
-        EXPECT_EQ(hosts[round % 2].close(effects[round % 2]), 1);
-        EXPECT_EQ(hosts[1 - round % 2].close(effects[1 - round % 2]), 1);
+        for (int first : {round % 2, 1 - round % 2}) // closed in either order
+            EXPECT_EQ(hosts[first].close(effects[first]), 1);
     }
 }
 

@@ -12,24 +12,6 @@ thread_local TestHost* constructingHost = nullptr;
 
 } // namespace
 
-TestHost::TestHost() {
-    record.reserve(1 << 16);
-    setTransport(44100.0, 120.0, 0.0, 0.0);
-}
-
-void TestHost::setTransport(double sampleRateHz, double tempoBpm, double ppqPos, double barStartPos,
-                            std::int32_t numerator, std::int32_t denominator, std::int32_t flags) {
-    timeInfo = VstTimeInfo{};
-    timeInfo.samplePos = tempoBpm > 0.0 ? ppqPos * 60.0 / tempoBpm * sampleRateHz : 0.0;
-    timeInfo.sampleRate = sampleRateHz;
-    timeInfo.ppqPos = ppqPos;
-    timeInfo.tempo = tempoBpm;
-    timeInfo.barStartPos = barStartPos;
-    timeInfo.timeSigNumerator = numerator;
-    timeInfo.timeSigDenominator = denominator;
-    timeInfo.flags = flags;
-}
-
 AEffect* TestHost::instantiateWith(const std::function<AEffect*(audioMasterCallback)>& make) {
     TestHost* previous = std::exchange(constructingHost, this);
     AEffect* effect = make(&TestHost::callback);
@@ -82,24 +64,8 @@ std::intptr_t TestHost::answer(const HostCall& call) {
     return call.opcode >= 0 && call.opcode < 64 ? answers[call.opcode] : 0;
 }
 
-std::vector<HostCall> TestHost::calls() const {
-    std::lock_guard<std::mutex> lock(mutex);
-    return record;
-}
-
 int TestHost::count(std::int32_t opcode) const {
     std::lock_guard<std::mutex> lock(mutex);
     return static_cast<int>(std::count_if(
         record.begin(), record.end(), [opcode](const HostCall& c) { return c.opcode == opcode; }));
-}
-
-void TestHost::clearCalls() {
-    std::lock_guard<std::mutex> lock(mutex);
-    record.clear();
-    dropped = 0;
-}
-
-std::size_t TestHost::droppedCalls() const {
-    std::lock_guard<std::mutex> lock(mutex);
-    return dropped;
 }

@@ -21,7 +21,10 @@ struct HostCall {
 
 class TestHost {
 public:
-    TestHost();
+    TestHost() {
+        record.reserve(1 << 16); // recording never allocates
+        setTransport(44100.0, 120.0, 0.0, 0.0);
+    }
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;
 
@@ -42,7 +45,14 @@ public:
     // Time information for a transport at ppqPos in a bar that starts at barStartPos.
     void setTransport(double sampleRateHz, double tempoBpm, double ppqPos, double barStartPos,
                       std::int32_t numerator = 4, std::int32_t denominator = 4,
-                      std::int32_t flags = kVstTempoValid);
+                      std::int32_t flags = kVstTempoValid) {
+        timeInfo = VstTimeInfo{};
+        timeInfo.samplePos = tempoBpm > 0.0 ? ppqPos * 60.0 / tempoBpm * sampleRateHz : 0.0;
+        timeInfo.sampleRate = sampleRateHz, timeInfo.tempo = tempoBpm;
+        timeInfo.ppqPos = ppqPos, timeInfo.barStartPos = barStartPos;
+        timeInfo.timeSigNumerator = numerator, timeInfo.timeSigDenominator = denominator;
+        timeInfo.flags = flags;
+    }
 
     // --- Instances -------------------------------------------------------------------------
     // Calls an entry function (from a module or linked in) with this host's callback.
@@ -69,26 +79,28 @@ public:
         dispatch(effect, opcode, index, value, buffer);
         return buffer;
     }
-    static void process(AEffect* effect, float** inputs, float** outputs, std::int32_t frames) {
-        effect->process(effect, inputs, outputs, frames);
+    static void process(AEffect* e, float** in, float** out, int n) { e->process(e, in, out, n); }
+    static void processReplacing(AEffect* e, float** in, float** out, int n) {
+        e->processReplacing(e, in, out, n);
     }
-    static void processReplacing(AEffect* effect, float** inputs, float** outputs,
-                                 std::int32_t frames) {
-        effect->processReplacing(effect, inputs, outputs, frames);
-    }
-    static void setParameter(AEffect* effect, std::int32_t index, float value) {
-        effect->setParameter(effect, index, value);
-    }
-    static float getParameter(AEffect* effect, std::int32_t index) {
-        return effect->getParameter(effect, index);
-    }
+    static void setParameter(AEffect* e, std::int32_t i, float v) { e->setParameter(e, i, v); }
+    static float getParameter(AEffect* e, std::int32_t i) { return e->getParameter(e, i); }
 
     // --- Record of calls -------------------------------------------------------------------
-    std::vector<HostCall> calls() const;
+    std::vector<HostCall> calls() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return record;
+    }
     int count(std::int32_t opcode) const;
-    void clearCalls();
+    void clearCalls() {
+        std::lock_guard<std::mutex> lock(mutex);
+        record.clear(), dropped = 0;
+    }
     // Calls that did not fit into the preallocated record (recording never allocates).
-    std::size_t droppedCalls() const;
+    std::size_t droppedCalls() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return dropped;
+    }
 
 private:
     std::intptr_t answer(const HostCall& call);
