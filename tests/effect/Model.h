@@ -7,35 +7,33 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <limits>
-#include <string>
-#include <vector>
+#include <cstring>
+#include <random>
+#include <tuple>
 
+#include "AudioBlock.h"
 #include "MidiEventList.h"
 #include "PluginModule.h"
 #include "TestHost.h"
 #include "effect/Stammerix.h"
+#include "platform/HeadlessWindowFactory.h"
 
-constexpr std::int32_t kCapacity = 441000, kIntMax = std::numeric_limits<std::int32_t>::max();
-constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
 using Midi = std::array<unsigned char, 3>;
+constexpr std::int32_t kCapacity = 441000, kIntMax = 0x7FFFFFFF, kIntMin = -kIntMax - 1;
 
 inline std::string callText(std::int32_t opcode, std::int32_t index, std::intptr_t value,
                             float opt) {
     char text[80];
-    std::snprintf(text, sizeof(text), "%d %d %ld %.9g", opcode, index, static_cast<long>(value),
-                  static_cast<double>(opt));
+    std::snprintf(text, sizeof(text), "%d %d %ld %.9g", opcode, index, long{value}, double{opt});
     return text;
 }
 
 struct Model {
     bool timeHost = true, tempoHost = true; // what the host said at construction
     bool editorOpen = false, recording = false, playing = false, changed = false;
-    float normal[2] = {0.0f, 0.0f}, programs[8][2] = {};
+    float normal[2] = {0.0f, 0.0f}, programs[8][2] = {}, target = 0.0f, bpm = 120.0f, gain = 0.01f;
     std::int32_t program = 0, type = 0, pos = 0, length = 88200, secret = 0;
     std::int32_t counted = 0; // frames since the last oscilloscope refresh
-    float target = 0.0f, bpm = 120.0f, gain = 0.01f;
     std::vector<float> loop[2] = {std::vector<float>(kCapacity), std::vector<float>(kCapacity)};
     std::vector<std::string> calls;
 
@@ -57,11 +55,11 @@ struct Model {
         call(audioMasterAutomate, index, 0, value);
     }
     void setProgram(std::intptr_t p) {
-        if (p < 0 || p > 7)
-            return;
-        program = static_cast<std::int32_t>(p);
-        setParameter(0, programs[p][0]);
-        setParameter(1, programs[p][1]);
+        if (p >= 0 && p <= 7) {
+            program = static_cast<std::int32_t>(p);
+            setParameter(0, programs[p][0]);
+            setParameter(1, programs[p][1]);
+        }
     }
     void midi(const Midi& m) {
         static const int keyType[12] = {0, 1, 2, 3, -1, -1, -1, -1, 4, 5, 6, 7};
@@ -136,20 +134,17 @@ struct Model {
                 if (own)
                     secret = secret + 1 > length ? 0 : secret + 1;
             }
-            for (int c = 0; c < 2; ++c) {
-                if (recording && (type == 3 || type == 7))
-                    y[c][i] = loop[c][p] + x[c][i];
-                else if (playing)
-                    y[c][i] = loop[c][p];
-            }
+            for (int c = 0; c < 2; ++c)
+                y[c][i] = recording && (type == 3 || type == 7) ? loop[c][p] + x[c][i]
+                          : playing                             ? loop[c][p]
+                                                                : 0.0f;
         }
         if (frames > 0)
             counted = frames < kIntMax - counted ? counted + frames : kIntMax;
         // About ten times a second the open editor's oscilloscope gets the loop, and the
         // recording parameter is sent again as its own value.
         if (editorOpen && counted > 4410) {
-            counted = 0;
-            changed = false;
+            counted = 0, changed = false;
             automate(0, programs[program][0]);
         }
     }
@@ -165,9 +160,7 @@ struct Rig {
     explicit Rig(bool timeInfo = true, std::intptr_t tempo = 1200000, PluginModule* module = {}) {
         if (!timeInfo)
             host.canDoWords.clear();
-        host.tempoAtAnswer = tempo;
-        model.timeHost = timeInfo;
-        model.tempoHost = tempo != 0;
+        model.timeHost = timeInfo, model.tempoHost = (host.tempoAtAnswer = tempo) != 0;
         fx = module
                  ? host.instantiate(module->entry())
                  : host.instantiateWith([](auto cb) { return (new Stammerix(cb))->getAeffect(); });
@@ -175,7 +168,6 @@ struct Rig {
     }
     ~Rig() { host.close(fx); }
     Stammerix& object() { return *static_cast<Stammerix*>(static_cast<AudioEffect*>(fx->object)); }
-
     void set(std::int32_t index, float value) {
         TestHost::setParameter(fx, index, value);
         model.setParameter(index, value);
@@ -184,13 +176,14 @@ struct Rig {
         TestHost::dispatch(fx, effSetProgram, 0, p);
         model.setProgram(p);
     }
-    // The list may hold more than the MIDI events sent (null and other events are skipped).
+    // The list holds the MIDI events sent, and may hold null entries and other events.
     void midi(const std::vector<Midi>& sent, MidiEventList list = {}) {
-        for (const Midi& m : sent)
-            model.midi(m);
-        if (list.size() == 0)
-            for (const Midi& m : sent)
+        const bool build = list.size() == 0;
+        for (const Midi& m : sent) {
+            if (build)
                 list.add(m[0], m[1], m[2]);
+            model.midi(m);
+        }
         EXPECT_EQ(TestHost::dispatch(fx, effProcessEvents, 0, 0, list.get()), 1);
     }
 
@@ -212,18 +205,18 @@ struct Rig {
             calls.push_back(callText(c.opcode, c.index, c.value, c.opt));
         host.clearCalls();
         EXPECT_EQ(calls, model.calls);
-        const bool same = calls == model.calls;
+        int silent = calls == model.calls ? 0 : -1;
         model.calls.clear();
-        int silent = 0;
-        for (std::size_t i = 0; i < n && same; ++i) {
+        for (std::size_t i = 0; i < n && silent >= 0; ++i) {
             for (int c = 0; c < 2 && out && out[c]; ++c)
-                if (out[c][i] != y[c][i])
-                    return ADD_FAILURE() << "frame " << i << " of " << frames << ", channel " << c
-                                         << ": " << out[c][i] << " instead of " << y[c][i],
-                           -1;
+                if (out[c][i] != y[c][i]) {
+                    ADD_FAILURE() << "frame " << i << " of " << frames << ", channel " << c << ": "
+                                  << out[c][i] << " instead of " << y[c][i];
+                    return -1;
+                }
             silent += y[0][i] == 0.0f && y[1][i] == 0.0f ? 1 : 0;
         }
-        return same ? silent : -1;
+        return silent;
     }
 };
 

@@ -9,32 +9,28 @@ class AudioBlock {
 public:
     explicit AudioBlock(std::int32_t frames = 512) { resize(frames); }
 
+    // One sample more than asked, so that the pointers are never null, even for 0 frames.
     void resize(std::int32_t frames) {
         frameCount = std::max(frames, 0);
-        // One sample more, so that the pointers are never null, even for an empty block.
-        for (int c = 0; c < 2; ++c) {
-            input[c].assign(static_cast<std::size_t>(frameCount) + 1, 0.0f);
-            output[c].assign(static_cast<std::size_t>(frameCount) + 1, 0.0f);
-            inputPointers[c] = input[c].data();
-            outputPointers[c] = output[c].data();
+        for (int c = 0; c < 4; ++c) {
+            buffers[c].assign(static_cast<std::size_t>(frameCount) + 1, 0.0f);
+            pointers[c] = buffers[c].data();
         }
     }
     std::int32_t frames() const { return frameCount; }
 
-    float* in(int channel) { return inputPointers[channel]; }
-    float* out(int channel) { return outputPointers[channel]; }
-    float** inputs() { return inputPointers; }
-    float** outputs() { return outputPointers; }
+    float* in(int channel) { return pointers[channel]; }
+    float* out(int channel) { return pointers[2 + channel]; }
+    float** inputs() { return pointers; }
+    float** outputs() { return pointers + 2; }
 
     void fillOutputs(float value) {
-        for (auto& channel : output)
-            std::fill(channel.begin(), channel.end(), value);
+        std::fill(buffers[2].begin(), buffers[2].end(), value);
+        std::fill(buffers[3].begin(), buffers[3].end(), value);
     }
 
 private:
     std::int32_t frameCount = 0;
-    std::vector<float> input[2];
-    std::vector<float> output[2];
-    float* inputPointers[2] = {nullptr, nullptr};
-    float* outputPointers[2] = {nullptr, nullptr};
+    std::vector<float> buffers[4]; // left and right input, then left and right output
+    float* pointers[4] = {};
 };

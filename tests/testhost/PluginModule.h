@@ -13,29 +13,21 @@ class PluginModule {
 public:
     explicit PluginModule(const std::string& path)
         : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-        if (const char* message = handle ? nullptr : dlerror())
-            lastError = message;
+        if (!handle)
+            lastError = dlerror();
     }
-    ~PluginModule() {
-        if (handle)
-            dlclose(handle);
-    }
+    ~PluginModule() { handle&& dlclose(handle); }
     PluginModule(const PluginModule&) = delete;
     PluginModule& operator=(const PluginModule&) = delete;
 
     bool isLoaded() const { return handle != nullptr; }
     const std::string& error() const { return lastError; }
 
-    // An exported symbol of the module itself, or null.
+    // An exported symbol of the module itself, or null (and the reason in error()).
     void* symbol(const char* name) {
-        if (!handle)
-            return nullptr;
-        dlerror();
-        void* address = dlsym(handle, name);
-        if (const char* message = dlerror()) {
+        void* address = handle ? (dlerror(), dlsym(handle, name)) : nullptr;
+        if (const char* message = handle ? dlerror() : nullptr)
             lastError = message;
-            return nullptr;
-        }
         return address;
     }
     PluginEntryFn entry(const char* name = "VSTPluginMain") {

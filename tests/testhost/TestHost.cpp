@@ -43,16 +43,8 @@ std::intptr_t TestHost::callback(AEffect* effect, std::int32_t opcode, std::int3
 
 std::intptr_t TestHost::answer(const HostCall& call) {
     switch (call.opcode) {
-    case audioMasterVersion:
-        return version;
     case audioMasterGetTime:
         return provideTimeInfo ? reinterpret_cast<std::intptr_t>(&timeInfo) : 0;
-    case audioMasterTempoAt:
-        return tempoAtAnswer;
-    case audioMasterGetSampleRate:
-        return sampleRate;
-    case audioMasterGetBlockSize:
-        return blockSize;
     case audioMasterCanDo:
         return std::count(canDoWords.begin(), canDoWords.end(), call.text) > 0 ? 1 : 0;
     case audioMasterGetVendorString:

@@ -23,21 +23,23 @@ class TestHost {
 public:
     TestHost() {
         record.reserve(1 << 16); // recording never allocates
+        version = 2400, sampleRate = 44100, blockSize = 512, tempoAtAnswer = 1200000;
         setTransport(44100.0, 120.0, 0.0, 0.0);
     }
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;
 
-    // --- Answers ---------------------------------------------------------------------------
-    std::intptr_t version = 2400, sampleRate = 44100, blockSize = 512;
-    std::intptr_t tempoAtAnswer = 1200000; // tempo x 10000
+    // --- Answers, by opcode; 0 unless a test sets one ---------------------------------------
+    std::intptr_t answers[64] = {};
+    std::intptr_t& version = answers[audioMasterVersion];
+    std::intptr_t& sampleRate = answers[audioMasterGetSampleRate];
+    std::intptr_t& blockSize = answers[audioMasterGetBlockSize];
+    std::intptr_t& tempoAtAnswer = answers[audioMasterTempoAt]; // tempo x 10000
     bool provideTimeInfo = true;
     VstTimeInfo timeInfo{};
     std::vector<std::string> canDoWords = {
         "sendVstEvents",       "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents",
         "receiveVstMidiEvent", "sizeWindow",       "supplyIdle"};
-    // Answers for every other opcode (index = opcode), 0 unless a test sets one.
-    std::intptr_t answers[64] = {};
     // Called before the answers above, outside the host's lock, so it may re-enter the plug-in
     // as real hosts do from their automation and display handlers. True: answer with result.
     std::function<bool(const HostCall& call, std::intptr_t& result)> hook;
