@@ -30,7 +30,7 @@ inline std::string callText(std::int32_t opcode, std::int32_t index, std::intptr
 
 struct Model {
     bool timeHost = true, tempoHost = true; // what the host said at construction
-    bool editorOpen = false, recording = false, playing = false, changed = false;
+    bool recording = false, playing = false, changed = false;
     float normal[2] = {0.0f, 0.0f}, programs[8][2] = {}, target = 0.0f, bpm = 120.0f, gain = 0.01f;
     std::int32_t program = 0, type = 0, pos = 0, length = 88200, secret = 0;
     std::int32_t counted = 0; // frames since the last oscilloscope refresh
@@ -139,14 +139,8 @@ struct Model {
                           : playing                             ? loop[c][p]
                                                                 : 0.0f;
         }
-        if (frames > 0)
+        if (frames > 0) // with no editor open, nothing resets the count
             counted = frames < kIntMax - counted ? counted + frames : kIntMax;
-        // About ten times a second the open editor's oscilloscope gets the loop, and the
-        // recording parameter is sent again as its own value.
-        if (editorOpen && counted > 4410) {
-            counted = 0, changed = false;
-            automate(0, programs[program][0]);
-        }
     }
 };
 
