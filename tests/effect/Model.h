@@ -4,12 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstring>
 #include <random>
-#include <tuple>
 
 #include "AudioBlock.h"
 #include "MidiEventList.h"
@@ -30,10 +26,9 @@ inline std::string callText(std::int32_t opcode, std::int32_t index, std::intptr
 
 struct Model {
     bool timeHost = true, tempoHost = true; // what the host said at construction
-    bool recording = false, playing = false, changed = false;
+    bool recording = false, playing = false;
     float normal[2] = {0.0f, 0.0f}, programs[8][2] = {}, target = 0.0f, bpm = 120.0f, gain = 0.01f;
     std::int32_t program = 0, type = 0, pos = 0, length = 88200, secret = 0;
-    std::int32_t counted = 0; // frames since the last oscilloscope refresh
     std::vector<float> loop[2] = {std::vector<float>(kCapacity), std::vector<float>(kCapacity)};
     std::vector<std::string> calls;
 
@@ -55,11 +50,11 @@ struct Model {
         call(audioMasterAutomate, index, 0, value);
     }
     void setProgram(std::intptr_t p) {
-        if (p >= 0 && p <= 7) {
-            program = static_cast<std::int32_t>(p);
-            setParameter(0, programs[p][0]);
-            setParameter(1, programs[p][1]);
-        }
+        if (p < 0 || p > 7)
+            return;
+        program = static_cast<std::int32_t>(p);
+        setParameter(0, programs[p][0]);
+        setParameter(1, programs[p][1]);
     }
     void midi(const Midi& m) {
         static const int keyType[12] = {0, 1, 2, 3, -1, -1, -1, -1, 4, 5, 6, 7};
@@ -115,10 +110,8 @@ struct Model {
         for (std::int32_t i = 0; i < frames && length > 0; ++i) {
             const auto p = static_cast<std::size_t>((pos % length + i) % length);
             if (recording) {
-                if (gain < target - 0.01f)
-                    gain += 0.01f;
-                if (gain > target + 0.01f)
-                    gain -= 0.01f;
+                gain += gain < target - 0.01f ? 0.01f : 0.0f;
+                gain -= gain > target + 0.01f ? 0.01f : 0.0f;
                 gain = std::min(1.0f, std::max(0.0f, gain));
                 const bool own = type >= 4 && type <= 6; // the engine's own position
                 const auto at = own ? static_cast<std::size_t>(secret) : p;
@@ -130,7 +123,6 @@ struct Model {
                     else if (type == 2 || type == 6)
                         loop[c][at] = 0.0f;
                 }
-                changed = changed || (type >= 0 && type <= 6 && type != 3);
                 if (own)
                     secret = secret + 1 > length ? 0 : secret + 1;
             }
@@ -139,8 +131,6 @@ struct Model {
                           : playing                             ? loop[c][p]
                                                                 : 0.0f;
         }
-        if (frames > 0) // with no editor open, nothing resets the count
-            counted = frames < kIntMax - counted ? counted + frames : kIntMax;
     }
 };
 

@@ -59,33 +59,26 @@ struct RealTime : ::testing::Test, Rig {
 TEST_F(RealTime, ProcessingInEveryTypeMidiAndAnOpenEditorsRefreshAllocateNothing) {
     allocations = 0, armed = true;
     EXPECT_TRUE(std::make_unique<int>(1) && allocations == 1); // the counter sees allocations
-    // For every type a note that selects the next type, its release and the note again;
-    // then hostile timing and missing buffers.
-    const int keys[] = {60, 61, 62, 63, 68, 69, 70, 71};
-    MidiEventList notes[8];
+    // For every type a note that selects the next type, its release and the note again.
+    const int keys[] = {61, 62, 63, 68, 69, 70, 71, 60};
     for (int t = 0; t < 8; ++t) {
-        notes[t].noteOn(keys[(t + 1) % 8]).noteOff(60).noteOn(keys[(t + 1) % 8]).get();
+        MidiEventList notes;
+        VstEvents* batch = notes.noteOn(keys[t]).noteOff(60).noteOn(keys[t]).get();
         allocations = 0, armed = true;
         TestHost::setParameter(fx, 1, t / 7.0f);
         TestHost::setParameter(fx, 0, 1.0f);
-        TestHost::dispatch(fx, effProcessEvents, 0, 0, notes[t].get());
+        TestHost::dispatch(fx, effProcessEvents, 0, 0, batch);
         TestHost::dispatch(fx, effSetProgram, 0, t);
         const long settingAndMidi = allocations;
         EXPECT_EQ(settingAndMidi + play({1, 64, 441, 4096, 8192, 0}), 0) << t;
     }
-    host.timeInfo.tempo = 1e9;
-    ins[0] = outs[1] = nullptr;
-    EXPECT_EQ(play({512, 300}), 0);
     // The audio thread is not the editor's: it publishes the loop's picture and notes
     // parameter changes; the user-interface thread takes them over at its idle.
     ScopedHeadlessPlatform platform;
     ASSERT_EQ(TestHost::dispatch(fx, effEditOpen, 0, 0, &host), 1);
-    host.timeInfo.tempo = 120.0;
     host.clearCalls();
     std::thread([&] { EXPECT_EQ(play({512}, 200), 0); }).join();
     EXPECT_GT(host.count(audioMasterAutomate), 10); // refreshes came
-    TestHost::dispatch(fx, effEditIdle);
-    TestHost::dispatch(fx, effEditClose);
 }
 
 TEST_F(RealTime, AutomationProgramsAndMidiFromOtherThreadsWhileProcessing) {
@@ -93,16 +86,14 @@ TEST_F(RealTime, AutomationProgramsAndMidiFromOtherThreadsWhileProcessing) {
     std::thread audio([&] { play({256}, 1000, false), running = false; });
     std::thread automation([&] {
         for (std::uint32_t i = 0; running; i = i * 1664525u + 1013904223u) {
-            TestHost::setParameter(fx, 0, i % 2 ? 1.0f : 0.0f);
-            TestHost::setParameter(fx, 1, static_cast<float>(i % 1000) / 999.0f);
+            TestHost::setParameter(fx, i % 2, static_cast<float>(i % 1000) / 999.0f);
             (void)TestHost::dispatchText(fx, effGetParamDisplay, 1);
             TestHost::dispatch(fx, effSetProgram, 0, i % 8);
         }
     });
-    for (int key = 60; running; ++key) {
+    for (int key = 0; running; ++key) {
         MidiEventList list;
-        TestHost::dispatch(fx, effProcessEvents, 0, 0,
-                           list.noteOn(key % 128).noteOff(key % 128).get());
+        TestHost::dispatch(fx, effProcessEvents, 0, 0, list.noteOn(key % 128).noteOff(key).get());
     }
     audio.join();
     automation.join();

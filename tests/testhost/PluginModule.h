@@ -16,7 +16,10 @@ public:
         if (!handle)
             lastError = dlerror();
     }
-    ~PluginModule() { handle&& dlclose(handle); }
+    ~PluginModule() {
+        if (handle)
+            dlclose(handle);
+    }
     PluginModule(const PluginModule&) = delete;
     PluginModule& operator=(const PluginModule&) = delete;
 

@@ -4,13 +4,9 @@
 #include <cstring>
 #include <utility>
 
-namespace {
-
 // The host whose entry call runs on this thread: the plug-in calls back while it is being
 // constructed, before the host could note itself in the record's user field.
-thread_local TestHost* constructingHost = nullptr;
-
-} // namespace
+static thread_local TestHost* constructingHost = nullptr;
 
 AEffect* TestHost::instantiateWith(const std::function<AEffect*(audioMasterCallback)>& make) {
     TestHost* previous = std::exchange(constructingHost, this);
