@@ -1,7 +1,8 @@
 // A randomized host: thousands of blocks of random length with random and hostile timing,
-// parameter values, programs, MIDI and buffers, driven through the record as a host drives it
-// and compared exactly with the model after every block: outputs, host calls, parameters and
-// displays and, in-process, the positions, the gain and the whole loop.
+// parameter values, programs, MIDI (every key, channel and status, null and other events) and
+// buffers, driven through the record as a host drives it and compared exactly with the model
+// after every block: outputs, host calls (automation, display updates, time requests) and
+// parameters and, in-process, the positions, the gain and the whole loop.
 #include "Model.h"
 
 namespace {
