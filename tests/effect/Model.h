@@ -17,10 +17,9 @@
 using Midi = std::array<unsigned char, 3>;
 constexpr std::int32_t kCapacity = 441000, kIntMax = 0x7FFFFFFF, kIntMin = -kIntMax - 1;
 
-inline std::string callText(std::int32_t opcode, std::int32_t index, std::intptr_t value,
-                            float opt) {
+inline std::string callText(std::int32_t op, std::int32_t index, std::intptr_t value, float opt) {
     char text[80];
-    std::snprintf(text, sizeof(text), "%d %d %ld %.9g", opcode, index, long{value}, double{opt});
+    std::snprintf(text, sizeof(text), "%d %d %ld %.9g", op, index, long{value}, double{opt});
     return text;
 }
 

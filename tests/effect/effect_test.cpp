@@ -250,8 +250,8 @@ TEST(Session, WhatTheProbeShows) {
     Session s;
     const AEffect& r = *s.fx;
     EXPECT_TRUE(r.uniqueID == fourCharCode('k', 'z', 'm', 't') && r.initialDelay == 0 &&
-                r.flags == (effFlagsHasEditor | effFlagsCanReplacing));
-    EXPECT_TRUE(r.numPrograms == 8 && r.numParams == 2 && r.numInputs == 2 && r.numOutputs == 2);
+                r.flags == (effFlagsHasEditor | effFlagsCanReplacing) && r.numPrograms == 8 &&
+                r.numParams == 2 && r.numInputs == 2 && r.numOutputs == 2);
     auto text = [&](std::int32_t opcode, std::int32_t index = 0, std::intptr_t value = 0) {
         char buffer[40] = "untouched"; // the result, then the text
         return std::to_string(TestHost::dispatch(s.fx, opcode, index, value, buffer)) + buffer;
@@ -265,8 +265,7 @@ TEST(Session, WhatTheProbeShows) {
                   text(effGetParamName, 1) + text(effGetParamLabel, 1) +
                   text(effGetParamDisplay, 1),
               "0recording0 Yeah00.0000000typerecording0 YEEEEAAAAAH04.565714");
-    s.set(0, -0.6f);
-    s.set(1, 1e30f);
+    s.set(0, -0.6f), s.set(1, 1e30f);
     EXPECT_EQ(text(effGetParamDisplay, 0) + text(effGetParamDisplay, 1), "0-1.19400079900001");
     for (std::int32_t opcode : {effGetParamName, effGetParamLabel, effGetParamDisplay})
         EXPECT_EQ(text(opcode, -1) + text(opcode, 2), "0untouched0untouched");

@@ -97,7 +97,6 @@ TEST_F(RealTime, AutomationProgramsAndMidiFromOtherThreadsWhileProcessing) {
     }
     audio.join();
     automation.join();
-    EXPECT_TRUE(std::isfinite(out[0]) && std::isfinite(out[255]));
 }
 
 } // namespace

@@ -264,6 +264,8 @@ TEST(Record, DefaultsAndFlagSettersThatTouchOnlyTheirBit) {
     EXPECT_TRUE(r.flags == 0x11 && effect.getEditor() == &editor);
     effect.setEditor(nullptr);
     EXPECT_TRUE(r.flags == 0x10 && effect.getEditor() == nullptr);
+    effect.setNumInputs(3), effect.setNumOutputs(6), effect.setUniqueID(7);
+    EXPECT_TRUE(r.numInputs == 3 && r.numOutputs == 6 && r.uniqueID == 7);
 }
 
 TEST(Record, CloseDestroysTheObjectAndItsEditorOnceEvenFromInsideAHostCallback) {
@@ -298,6 +300,7 @@ TEST(HostCalls, SendTheirOpcodeAndArgumentsAndReadTheAnswerWithAndWithoutACallba
         {CALL((e.setParameterAutomated(1, 0.25f), 0)), "setParameter 1 0.25; 0 1 0 0 0.25",
          "0 0 0 0"},
         {CALL((e.masterIdle(), 0)), "3 0 0 0 0", "0 0 0 0"},
+        {CALL(e.isOutputConnected(4)), "4 4 1 0 0", "1 0 0 1"},
         {CALL((e.wantEvents(5), 0)), "6 0 5 0 0", "0 0 0 0"},
         {[](Spy& e) { return reinterpret_cast<std::intptr_t>(e.getTimeInfo(0xFFFF)); },
          "7 0 65535 0 0", "0 1 -3 0"},
