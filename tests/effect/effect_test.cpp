@@ -143,7 +143,7 @@ private:
 
 TEST(RandomHost, HostsWithAndWithoutTimeInformationAndTempo) {
     for (int kind = 0; kind < 4; ++kind) // neither, time information only, tempo only, both
-        RandomHost(kind & 1, kind & 2, kind, nullptr).run(std::array{300, 400, 800, 2000}[kind]);
+        RandomHost(kind & 1, kind & 2, kind, nullptr).run(std::array{300, 300, 600, 1200}[kind]);
 }
 
 PluginModule stammerix(STAMMERIX_MODULE_PATH); // the built module, loaded once
