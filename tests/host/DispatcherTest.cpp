@@ -1,499 +1,371 @@
-// Both dispatcher tables, the host-call wrappers and the text formatters, in-process.
+// The host bridge in-process, table by table: spies note which operation each opcode reaches
+// and with what, and answer what the test says; a plain effect shows the defaults.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
-#include <functional>
-#include <limits>
-#include <string>
-#include <vector>
 
-#include "RecordingEffect.h"
 #include "TestHost.h"
+#include "editor/AEffEditor.h"
+#include "host/AudioEffectX.h"
 
 namespace {
 
-using Core = RecordingFixture;
+using I = std::int32_t;
+using SA = VstSpeakerArrangement;
+using Pin = VstPinProperties;
+using Par = VstParameterProperties;
+using Cat = MidiProgramCategory;
+constexpr std::intptr_t kQ = -123456; // stands for the address of Q in a table's value column
+alignas(16) char P[64], Q[64];        // the buffers a test passes in ptr and in value
 
-TEST_F(Core, FreshRecordCarriesTheBaseDefaults) {
-    EXPECT_EQ(record->magic, fourCharCode('V', 's', 't', 'P'));
-    EXPECT_EQ(record->uniqueID, fourCharCode('N', 'o', 'E', 'f'));
-    EXPECT_EQ(record->version, 1);
-    EXPECT_EQ(record->numPrograms, 8);
-    EXPECT_EQ(record->numParams, 2);
-    EXPECT_EQ(record->numInputs, 1);
-    EXPECT_EQ(record->numOutputs, 2);
-    EXPECT_EQ(record->flags | record->resvd1 | record->resvd2 | record->initialDelay, 0);
-    EXPECT_FLOAT_EQ(record->ioRatio, 1.0f);
-    EXPECT_EQ(record->object, static_cast<void*>(static_cast<AudioEffect*>(effect)));
-    EXPECT_EQ(record, effect->getAeffect());
-    for (char c : record->future)
-        EXPECT_EQ(c, 0);
-    EXPECT_FLOAT_EQ(effect->storedSampleRate(), 44100.0f);
-    EXPECT_EQ(effect->storedBlockSize(), 1024);
-    EXPECT_EQ(effect->currentProgram(), 0);
-    EXPECT_EQ(effect->currentEditor(), nullptr);
-    EXPECT_EQ(host.calls().size(), 0u); // the constructor asks the host nothing
-}
-
-TEST_F(Core, FlagSettersTouchOnlyTheirBit) {
-    effect->hasVu(true);
-    effect->hasClip(true);
-    effect->canMono(true);
-    effect->canProcessReplacing(true);
-    effect->programsAreChunks(true);
-    effect->isSynth(true);
-    effect->noTail(true);
-    effect->wantAsyncOperation(true);
-    effect->hasExternalBuffer(true);
-    EXPECT_EQ(record->flags, 0xF3E);
-    effect->hasVu(false);
-    EXPECT_EQ(record->flags, 0xF3A);
-
-    RecordingEditor editor(effect, &editorsDestroyed);
-    effect->setEditor(&editor);
-    EXPECT_EQ(record->flags, 0xF3B);
-    effect->setEditor(nullptr);
-    EXPECT_EQ(record->flags, 0xF3A);
-
-    effect->setUniqueID(fourCharCode('k', 'z', 'm', 't'));
-    effect->setNumInputs(2);
-    effect->setNumOutputs(6);
-    effect->setInitialDelay(64);
-    effect->setRealtimeQualities(3);
-    effect->setOfflineQualities(4);
-    EXPECT_EQ(record->uniqueID, 0x6B7A6D74);
-    EXPECT_EQ(record->numInputs, 2);
-    EXPECT_EQ(record->numOutputs, 6);
-    EXPECT_EQ(record->initialDelay, 64);
-    EXPECT_EQ(record->realQualities, 3);
-    EXPECT_EQ(record->offQualities, 4);
-}
-
-TEST_F(Core, CloseThroughTheRecordDestroysObjectAndEditorOnce) {
-    effect->setEditor(new RecordingEditor(effect, &editorsDestroyed));
-    EXPECT_EQ(dispatch(effClose), 1);
-    EXPECT_EQ(destroyed, 1);
-    EXPECT_EQ(editorsDestroyed, 1);
-}
-
-TEST_F(Core, ProgramOpcodesAndTheirBounds) {
-    dispatch(effSetProgram, 0, 7);
-    EXPECT_EQ(effect->last.op, "setProgram");
-    effect->last = {};
-    for (std::intptr_t bad :
-         {std::intptr_t{8}, std::intptr_t{-1}, std::numeric_limits<std::intptr_t>::min()})
-        EXPECT_EQ(dispatch(effSetProgram, 0, bad), 0);
-    EXPECT_EQ(effect->last.op, "");
-    EXPECT_EQ(dispatch(effGetProgram), 7);
-
-    char name[32] = "new name";
-    EXPECT_EQ(dispatch(effSetProgramName, 0, 0, name), 0);
-    EXPECT_EQ(effect->last.op, "setProgramName");
-    EXPECT_EQ(effect->last.p, name);
-    EXPECT_EQ(TestHost::dispatchText(record, effGetProgramName), "prog");
-    EXPECT_EQ(TestHost::dispatchText(record, effGetParamLabel, 1), "label1");
-    EXPECT_EQ(TestHost::dispatchText(record, effGetParamDisplay, 0), "display0");
-    EXPECT_EQ(TestHost::dispatchText(record, effGetParamName, 1), "name1");
-}
-
-TEST_F(Core, OpcodesReachTheirOperations) {
-    alignas(16) char buffer[64] = {};
-    expectRoutes({{effOpen, 0, 0, 0, 0, "open"},
-                  {effMainsChanged, 0, 0, 0, 0, "suspend"},
-                  {effMainsChanged, 0, 1, 0, 0, "resume"},
-                  {effMainsChanged, 0, -1, 0, 0, "resume"},
-                  {effGetChunk, 5, 0, 0, 99, "getChunk", 0, 0, true, true},
-                  {effGetChunk, 0, 0, 0, 99, "getChunk", 0, 0, false, true},
-                  {effSetChunk, 1, 4, 0, 98, "setChunk", 4, 0, true, true}},
-                 buffer);
-    // Unknown opcodes (a negative one and 77 among them) and a null buffer where an opcode
-    // reads or writes one never reach the effect.
-    effect->last = {};
-    for (int op : {77, 78, 1000, -1, -77, std::numeric_limits<int>::min()})
-        EXPECT_EQ(dispatch(op, 1, 1, buffer, 1.0f), 0) << op;
-    for (int op : {effSetProgramName, effGetProgramName, effGetParamLabel, effGetParamDisplay,
-                   effGetParamName, effGetChunk, effSetChunk})
-        EXPECT_EQ(dispatch(op, 0, 0, nullptr), 0) << op;
-    EXPECT_EQ(effect->last.op, "");
-    EXPECT_EQ(dispatch(effIdentify), 0x4E764566); // "NvEf"
-
-    // The meter reads x 32767, sign-extended; answers out of range give 0.
-    const float vus[] = {0.5f, -0.5f, std::numeric_limits<float>::quiet_NaN(), 1e30f};
-    const std::intptr_t reads[] = {16383, -16383, 0, 0};
-    for (int i = 0; i < 4; ++i) {
-        effect->vu = vus[i];
-        EXPECT_EQ(dispatch(effGetVu), reads[i]) << vus[i];
+// What a spy was called with, and the one answer it gives (true: answer != 0).
+struct Log {
+    std::string calls;
+    std::intptr_t answer = 0;
+    static std::string show(const void* p) { return p == P ? "P" : p == Q ? "Q" : p ? "?" : "0"; }
+    static std::string show(bool b) { return b ? "true" : "false"; }
+    static std::string show(std::int32_t v) { return std::to_string(v); }
+    static std::string show(float f) {
+        char text[32];
+        std::snprintf(text, sizeof(text), "%g", static_cast<double>(f));
+        return text;
     }
-    EXPECT_EQ(dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f), 0);
-    EXPECT_FLOAT_EQ(effect->storedSampleRate(), 96000.0f);
-    EXPECT_EQ(dispatch(effSetBlockSize, 0, 256), 0);
-    EXPECT_EQ(effect->storedBlockSize(), 256);
-}
-
-TEST_F(Core, EditorOpcodesNeedAnEditor) {
-    ERect* rect = nullptr;
-    for (int op = effEditGetRect; op <= effEditSleep; ++op)
-        EXPECT_EQ(dispatch(op, 1, 1, &rect), 0) << op;
-
-    auto* editor = new RecordingEditor(effect, &editorsDestroyed);
-    effect->setEditor(editor);
-    EXPECT_EQ(dispatch(effEditGetRect, 0, 0, nullptr), 0); // nowhere to write the answer
-    const struct {
-        std::int32_t op, index;
-        std::intptr_t value, result;
-        const char* reached;
-        std::intptr_t a, b;
-        bool passesPtr;
-    } routes[] = {{effEditGetRect, 0, 0, 42, "getRect", 0, 0, true},
-                  {effEditOpen, 0, 0, 7, "open", 0, 0, true},
-                  {effEditClose, 0, 0, 0, "close", 0, 0, false},
-                  {effEditDraw, 0, 0, 0, "draw", 0, 0, true},
-                  {effEditMouse, 12, 34, 5, "mouse", 12, 34, false},
-                  {effEditKey, 0, 65, 6, "key", 65, 0, false},
-                  {effEditIdle, 0, 0, 0, "idle", 0, 0, false},
-                  {effEditTop, 0, 0, 0, "top", 0, 0, false},
-                  {effEditSleep, 0, 0, 0, "sleep", 0, 0, false}};
-    for (const auto& r : routes) {
-        editor->last = {};
-        EXPECT_EQ(dispatch(r.op, r.index, r.value, &rect), r.result) << r.op;
-        EXPECT_EQ(editor->last.op, r.reached);
-        EXPECT_EQ(editor->last.a, r.a) << r.op;
-        EXPECT_EQ(editor->last.b, r.b) << r.op;
-        EXPECT_EQ(editor->last.p, r.passesPtr ? &rect : nullptr) << r.op;
+    template <class R, class... A> R get(const char* op, std::tuple<A...> args) {
+        calls += std::string(calls.empty() ? "" : "; ") + op;
+        std::apply([this](auto... a) { ((calls += ' ', calls += show(a)), ...); }, args);
+        if constexpr (std::is_pointer_v<R>)
+            return reinterpret_cast<R>(answer);
+        else
+            return static_cast<R>(answer);
     }
-}
+};
 
-TEST_F(Core, HostCallsSendTheirOpcodesAndReadTheAnswers) {
-    host.answers[audioMasterCurrentId] = 0x1234;
-    host.answers[audioMasterPinConnected] = 1;
-    effect->setParameterAutomated(1, 0.25f);
-    EXPECT_EQ(effect->last.op, "setParameter"); // local step first
-    EXPECT_EQ(effect->getCurrentUniqueId(), 0x1234);
-    effect->masterIdle();
-    EXPECT_FALSE(effect->isInputConnected(3)); // the host answers 0 for connected
-    EXPECT_FALSE(effect->isOutputConnected(4));
-    host.answers[audioMasterPinConnected] = 0;
-    EXPECT_TRUE(effect->isInputConnected(0));
-
-    EXPECT_EQ(host.calls().size(), 6u); // what each sends: below, with the other services
-    host.version = 0;
-    EXPECT_EQ(effect->getMasterVersion(), 1);
-    host.version = 2300;
-    EXPECT_EQ(effect->getMasterVersion(), 2300);
-}
-
-TEST(HostCallsWithoutCallback, AnswerTheirDefaultsAndCallNothing) {
-    RecordingEffect effect(nullptr);
-    EXPECT_FALSE(effect.hasAudioMaster());
-    effect.setParameterAutomated(0, 0.75f);
-    EXPECT_FLOAT_EQ(effect.params[0], 0.75f);
-    EXPECT_EQ(effect.getMasterVersion(), 1);
-    EXPECT_EQ(effect.getCurrentUniqueId(), 0);
-    effect.masterIdle();
-    EXPECT_TRUE(effect.isInputConnected(0));
-    EXPECT_TRUE(effect.isOutputConnected(0));
-    EXPECT_EQ(effect.getTimeInfo(0xFFFF), nullptr);
-    EXPECT_EQ(effect.tempoAt(0), 0);
-    EXPECT_EQ(effect.canHostDo(const_cast<char*>("sendVstTimeInfo")), 0);
-    EXPECT_DOUBLE_EQ(effect.updateSampleRate(), 44100.0);
-    EXPECT_EQ(effect.updateBlockSize(), 1024);
-    EXPECT_FALSE(effect.updateDisplay());
-    EXPECT_FALSE(effect.beginEdit(0));
-    EXPECT_EQ(effect.getPreviousPlug(0), nullptr);
-    EXPECT_EQ(effect.getDirectory(), nullptr);
-    EXPECT_FALSE(effect.sendVstEventsToHost(nullptr));
-}
-
-TEST(TextFormatters, KeepEightCharactersAndTheExamples) {
-    RecordingEffect e(nullptr);
-    const float inf = std::numeric_limits<float>::infinity();
-    char text[32];
-    // Each value with the text it must give.
-    auto expect = [&](void (AudioEffect::*fn)(float, char*), std::vector<float> values,
-                      std::vector<const char*> texts) {
-        ASSERT_EQ(values.size(), texts.size());
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            std::memset(text, 'x', sizeof(text));
-            (e.*fn)(values[i], text);
-            EXPECT_STREQ(text, texts[i]) << values[i];
-        }
-    };
-    // Numbers whose digits fill the budget drop the point, never a digit; 99999999.5 rounds
-    // to 1e8 as a float.
-    expect(&AudioEffect::float2string,
-           {1.5f, -1.5f, 0.0f, 0.1f, 3.14159f, 1234567.0f, 12345678.0f, -1234567.0f, -9999999.0f,
-            99999999.5f, -10000000.0f, inf, -inf, std::numeric_limits<float>::quiet_NaN()},
-           {"1.500000", "-1.50000", "0.000000", "0.100000", "3.141590", "1234567.", "12345678",
-            "-1234567", "-9999999", "Huge!", "Huge!", "Huge!", "Huge!", "Huge!"});
-    expect(&AudioEffect::dB2string, {0.0f, -3.0f, 1.0f, 10.0f, 0.5f},
-           {"-\xB0", "-\xB0", "0.000000", "20.00000", "-6.02059"});
-    expect(&AudioEffect::Hz2string, {0.0f, 441.0f}, {"0.000000", "100.0000"});
-    expect(&AudioEffect::ms2string, {441.0f}, {"10.00000"});
-    e.setSampleRate(0.0f);
-    expect(&AudioEffect::ms2string, {441.0f}, {"Huge!"});
-    expect(&AudioEffect::Hz2string, {0.0f}, {"0.000000"});
-
-    const std::int32_t integers[] = {100000000, 5, -123456789, 99999999,
-                                     std::numeric_limits<std::int32_t>::min()};
-    const char* const integerTexts[] = {"Huge!", "      5", "-1234567", "99999999", "-2147483"};
-    for (int i = 0; i < 5; ++i) {
-        e.long2string(integers[i], text);
-        EXPECT_STREQ(text, integerTexts[i]) << integers[i];
+// One operation of a spy, and the row of a dispatcher table that reaches it: the opcode,
+// index, value and opt a host sends (ptr is always P), the arguments the operation gets, and
+// the results when it answers 7 (true) and 0 (false), and the plain defaults' result.
+#define SPY(R, op, params, args, ...)                                                              \
+    R op params override {                                                                         \
+        return note.get<R>(#op, std::make_tuple args);                                             \
     }
-}
+// Opcode, index, value, opt; the call noted; the results when answering 7 and 0; the plain one.
+using Row = std::tuple<I, I, std::intptr_t, float, std::string, std::intptr_t, std::intptr_t,
+                       std::intptr_t>;
+#define ROW(R, name, params, args, op, index, value, opt, noted, ...)                              \
+    {op, index, value, opt, #name noted, __VA_ARGS__},
+#define EDITOR_ROW(R, name, params, args, op, index, value, opt, noted, ...)                       \
+    {op, index, value, opt, "editor " #name noted, __VA_ARGS__},
 
-TEST_F(Core, HostCallbackMayReenterThePlugin) {
-    // Hosts read the parameter back from their automation handler, and poll the program.
-    float seen = -1.0f;
-    std::intptr_t program = -1;
-    host.hook = [&](const HostCall& call, std::intptr_t&) {
-        if (call.opcode == audioMasterAutomate) {
-            seen = TestHost::getParameter(call.effect, call.index);
-            program = TestHost::dispatch(call.effect, effGetProgram);
-            TestHost::dispatch(call.effect, effEditIdle);
-        }
-        return false;
-    };
-    dispatch(effSetProgram, 0, 3);
-    effect->setParameterAutomated(0, 0.625f);
-    EXPECT_FLOAT_EQ(seen, 0.625f);
-    EXPECT_EQ(program, 3);
-}
+// The key record: character, virt, modifier, and its two last bytes; virt and modifier are the
+// low bytes of value and of opt truncated.
+#define KEY(k) (k.character, k.virt, k.modifier, k.reserved[0] | k.reserved[1])
+#define EDITOR_OPERATIONS(X)                                                                       \
+    X(I, getRect, (ERect * *r), (r), 13, 0, 0, 0, " P", 7, 0, 0)                                   \
+    X(I, open, (void* w), (w), 14, 0, 0, 0, " P", 7, 0, 0)                                         \
+    X(void, close, (), (), 15, 0, 0, 0, "", 0, 0, 0)                                               \
+    X(void, draw, (ERect * r), (r), 16, 0, 0, 0, " P", 0, 0, 0)                                    \
+    X(I, mouse, (I x, I y), (x, y), 17, 12, 34, 0, " 12 34", 7, 0, 0)                              \
+    X(I, key, (I k), (k), 18, 0, 65, 0, " 65", 7, 0, 0)                                            \
+    X(void, idle, (), (), 19, 0, 0, 0, "", 0, 0, 0)                                                \
+    X(void, top, (), (), 20, 0, 0, 0, "", 0, 0, 0)                                                 \
+    X(void, sleep, (), (), 21, 0, 0, 0, "", 0, 0, 0)                                               \
+    X(I, onKeyDown, (VstKeyCode & k), KEY(k), 59, 65, 0x1FF, 3.9f, " 65 255 3 0", 7, 0, 0)         \
+    X(I, onKeyUp, (VstKeyCode & k), KEY(k), 60, 66, 2, -1.0f, " 66 2 255 0", 7, 0, 0)              \
+    X(I, setKnobMode, (int mode), (mode), 61, 0, 2, 0, " 2", 7, 0, 0)
 
-// --- Opcodes from 25 on, and the host services of the 2.x interface
-
-using Extended = RecordingFixture;
-
-// A plain 2.x effect that replaces nothing, to see the defaults through the dispatcher.
-class PlainEffect : public AudioEffectX {
+class SpyEditor : public AEffEditor {
 public:
-    explicit PlainEffect(audioMasterCallback cb) : AudioEffectX(cb, 1, 1) {}
+    Log note;
+    explicit SpyEditor(AudioEffect* effect, int* gone = nullptr) : AEffEditor(effect), gone(gone) {}
+    ~SpyEditor() override { gone ? ++*gone : 0; }
+    EDITOR_OPERATIONS(SPY)
+
+private:
+    int* gone;
+};
+
+#define OPERATIONS(X)                                                                              \
+    X(void, open, (), (), 0, 0, 0, 0, "", 0, 0, 0)                                                 \
+    X(void, close, (), (), 1, 0, 0, 0, "", 0, 0, 0)                                                \
+    X(void, setProgram, (I p), (p), 2, 0, 7, 0, " 7", 0, 0, 0)                                     \
+    X(I, getProgram, (), (), 3, 0, 0, 0, "", 7, 0, 7)                                              \
+    X(void, setProgramName, (char* t), (t), 4, 0, 0, 0, " P", 0, 0, 0)                             \
+    X(void, getProgramName, (char* t), (t), 5, 0, 0, 0, " P", 0, 0, 0)                             \
+    X(void, getParameterLabel, (I i, char* t), (i, t), 6, 1, 0, 0, " 1 P", 0, 0, 0)                \
+    X(void, getParameterDisplay, (I i, char* t), (i, t), 7, 1, 0, 0, " 1 P", 0, 0, 0)              \
+    X(void, getParameterName, (I i, char* t), (i, t), 8, 1, 0, 0, " 1 P", 0, 0, 0)                 \
+    X(float, getVu, (), (), 9, 0, 0, 0, "", 7 * 32767, 0, 0)                                       \
+    X(void, setSampleRate, (float r), (r), 10, 0, 0, 48000, " 48000", 0, 0, 0)                     \
+    X(void, setBlockSize, (I n), (n), 11, 0, 256, 0, " 256", 0, 0, 0)                              \
+    X(void, suspend, (), (), 12, 0, 0, 0, "", 0, 0, 0)                                             \
+    X(void, resume, (), (), 12, 0, -1, 0, "", 0, 0, 0)                                             \
+    X(I, getChunk, (void** d, bool b), (d, b), 23, 5, 0, 0, " P true", 7, 0, 0)                    \
+    X(I, setChunk, (void* d, I n, bool b), (d, n, b), 24, 0, 4, 0, " P 4 false", 7, 0, 0)          \
+    X(I, processEvents, (VstEvents * e), (e), 25, 0, 0, 0, " P", 7, 0, 0)                          \
+    X(bool, canParameterBeAutomated, (I i), (i), 26, 4, 0, 0, " 4", 1, 0, 1)                       \
+    X(bool, string2parameter, (I i, char* t), (i, t), 27, 1, 0, 0, " 1 P", 1, 0, 0)                \
+    X(I, getNumCategories, (), (), 28, 0, 0, 0, "", 7, 0, 1)                                       \
+    X(bool, getProgramNameIndexed, (I c, I i, char* t), (c, i, t), 29, 5, 3, 0, " 3 5 P", 1, 0, 0) \
+    X(bool, copyProgram, (I i), (i), 30, 2, 0, 0, " 2", 1, 0, 0)                                   \
+    X(void, inputConnected, (I i, bool on), (i, on), 31, 1, 1, 0, " 1 true", 1, 1, 1)              \
+    X(void, outputConnected, (I i, bool on), (i, on), 32, 2, 0, 0, " 2 false", 1, 1, 1)            \
+    X(bool, getInputProperties, (I i, Pin * p), (i, p), 33, 2, 0, 0, " 2 P", 1, 0, 0)              \
+    X(bool, getOutputProperties, (I i, Pin * p), (i, p), 34, 3, 0, 0, " 3 P", 1, 0, 0)             \
+    X(VstPlugCategory, getPlugCategory, (), (), 35, 0, 0, 0, "", 7, 0, 0)                          \
+    X(I, reportCurrentPosition, (), (), 36, 0, 0, 0, "", 7, 0, 0)                                  \
+    X(float*, reportDestinationBuffer, (), (), 37, 0, 0, 0, "", 7, 0, 0)                           \
+    X(bool, offlineNotify, (VstAudioFile * f, I n, bool b), (f, n, b), 38, 1, 3, 0, " P 3 true",   \
+      1, 0, 0)                                                                                     \
+    X(bool, offlinePrepare, (VstOfflineTask * t, I n), (t, n), 39, 0, 3, 0, " P 3", 1, 0, 0)       \
+    X(bool, offlineRun, (VstOfflineTask * t, I n), (t, n), 40, 0, 4, 0, " P 4", 1, 0, 0)           \
+    X(bool, processVariableIo, (VstVariableIo * v), (v), 41, 0, 0, 0, " P", 1, 0, 0)               \
+    X(bool, setSpeakerArrangement, (SA * in, SA * out), (in, out), 42, 0, kQ, 0, " Q P", 1, 0, 0)  \
+    X(void, setBlockSizeAndSampleRate, (I n, float r), (n, r), 43, 0, 512, 11025, " 512 11025", 1, \
+      1, 1)                                                                                        \
+    X(bool, setBypass, (bool on), (on), 44, 0, 1, 0, " true", 1, 0, 0)                             \
+    X(bool, getEffectName, (char* t), (t), 45, 0, 0, 0, " P", 1, 0, 0)                             \
+    X(bool, getErrorText, (char* t), (t), 46, 0, 0, 0, " P", 1, 0, 0)                              \
+    X(bool, getVendorString, (char* t), (t), 47, 0, 0, 0, " P", 1, 0, 0)                           \
+    X(bool, getProductString, (char* t), (t), 48, 0, 0, 0, " P", 1, 0, 0)                          \
+    X(I, getVendorVersion, (), (), 49, 0, 0, 0, "", 7, 0, 0)                                       \
+    X(I, vendorSpecific, (I a, I b, void* p, float f), (a, b, p, f), 50, 3, 4, 0.5f, " 3 4 P 0.5", \
+      7, 0, 0)                                                                                     \
+    X(I, canDo, (char* t), (t), 51, 0, 0, 0, " P", 7, 0, 0)                                        \
+    X(I, getGetTailSize, (), (), 52, 0, 0, 0, "", 7, 0, 0)                                         \
+    X(I, fxIdle, (), (), 53, 0, 0, 0, "", 7, 0, 0)                                                 \
+    X(void*, getIcon, (), (), 54, 0, 0, 0, "", 7, 0, 0)                                            \
+    X(bool, setViewPosition, (I x, I y), (x, y), 55, 10, 20, 0, " 10 20", 1, 0, 0)                 \
+    X(bool, getParameterProperties, (I i, Par * p), (i, p), 56, 1, 0, 0, " 1 P", 1, 0, 0)          \
+    X(bool, keysRequired, (), (), 57, 0, 0, 0, "", 0, 1, 1)                                        \
+    X(I, getVstVersion, (), (), 58, 0, 0, 0, "", 7, 0, 2300)                                       \
+    X(I, getMidiProgramName, (I c, MidiProgramName * p), (c, p), 62, 3, 0, 0, " 3 P", 7, 0, 0)     \
+    X(I, getCurrentMidiProgram, (I c, MidiProgramName * p), (c, p), 63, 3, 0, 0, " 3 P", 7, 0, -1) \
+    X(I, getMidiProgramCategory, (I c, Cat * p), (c, p), 64, 3, 0, 0, " 3 P", 7, 0, 0)             \
+    X(bool, hasMidiProgramsChanged, (I c), (c), 65, 3, 0, 0, " 3", 1, 0, 0)                        \
+    X(bool, getMidiKeyName, (I c, MidiKeyName * k), (c, k), 66, 3, 0, 0, " 3 P", 1, 0, 0)          \
+    X(bool, beginSetProgram, (), (), 67, 0, 0, 0, "", 1, 0, 0)                                     \
+    X(bool, endSetProgram, (), (), 68, 0, 0, 0, "", 1, 0, 0)                                       \
+    X(bool, getSpeakerArrangement, (SA * *in, SA * *out), (in, out), 69, 0, kQ, 0, " Q P", 1, 0,   \
+      0)                                                                                           \
+    X(I, getNextShellPlugin, (char* t), (t), 70, 0, 0, 0, " P", 7, 0, 0)                           \
+    X(I, startProcess, (), (), 71, 0, 0, 0, "", 7, 0, 0)                                           \
+    X(I, stopProcess, (), (), 72, 0, 0, 0, "", 7, 0, 0)                                            \
+    X(I, setTotalSampleToProcess, (I v), (v), 73, 0, 4096, 0, " 4096", 7, 0, 4096)                 \
+    X(bool, setPanLaw, (I type, float v), (type, v), 74, 0, 2, 0.7f, " 2 0.7", 1, 0, 0)            \
+    X(I, beginLoadBank, (VstPatchChunkInfo * p), (p), 75, 0, 0, 0, " P", 7, 0, 0)                  \
+    X(I, beginLoadProgram, (VstPatchChunkInfo * p), (p), 76, 0, 0, 0, " P", 7, 0, 0)
+
+class Spy : public AudioEffectX {
+public:
+    Log note;
+    int* gone = nullptr;
+    float parameter = 0.0f;
+    static inline std::string lastWords; // what the last spy closed was called with
+
+    explicit Spy(audioMasterCallback cb) : AudioEffectX(cb, 8, 2) {}
+    ~Spy() override { gone ? ++*gone : 0, lastWords = note.calls; }
+    // Asks the host for idle n times, from inside a call through the record.
+    void process(float**, float**, std::int32_t n) override {
+        for (std::int32_t i = 0; i < n; ++i)
+            masterIdle();
+    }
+    void setParameter(std::int32_t i, float v) override {
+        note.get<void>("setParameter", std::make_tuple(i, parameter = v));
+    }
+    float getParameter(std::int32_t) override { return parameter; }
+    OPERATIONS(SPY)
+};
+
+// A 2.x effect that replaces nothing: the defaults.
+class Plain : public AudioEffectX {
+public:
+    explicit Plain(audioMasterCallback cb = nullptr) : AudioEffectX(cb, 8, 2) {}
     void process(float**, float**, std::int32_t) override {}
 };
 
-TEST_F(Extended, OpcodesReachTheirOperationsWithTheirArguments) {
-    alignas(16) char text[64] = "abc";
-    // Category travels in value, program in index; results the operations define as 32-bit
-    // values (canDo's -1) are sign-extended into the wide result.
-    expectRoutes(
-        {{effProcessEvents, 0, 0, 0, 1, "processEvents", 0, 0, false, true},
-         {effCanBeAutomated, 0, 0, 0, 1, "canParameterBeAutomated"},
-         {effCanBeAutomated, 1, 0, 0, 0, "canParameterBeAutomated", 1},
-         {effString2Parameter, 1, 0, 0, 1, "string2parameter", 1, 0, false, true},
-         {effGetProgramNameIndexed, 5, 3, 0, 1, "getProgramNameIndexed", 3, 5, false, true},
-         {effCopyProgram, 2, 0, 0, 0, "copyProgram", 2},
-         {effConnectInput, 1, 0, 0, 1, "inputConnected", 1},
-         {effConnectOutput, 1, 5, 0, 1, "outputConnected", 1, 0, true},
-         {effOfflineNotify, 1, 3, 0, 1, "offlineNotify", 3, 0, true, true},
-         {effSetBypass, 0, 1, 0, 1, "setBypass", 0, 0, true},
-         {effVendorSpecific, 3, 4, 0.5f, -7, "vendorSpecific", 3, 4, false, true},
-         {effCanDo, 0, 0, 0, -1, "canDo", 0, 0, false, true},
-         {effSetViewPosition, 10, 20, 0, 1, "setViewPosition", 10, 20},
-         {effSetPanLaw, 0, 2, 0.7f, 1, "setPanLaw", 2}},
-        text);
-    // Text and record opcodes with no buffer are not passed on.
-    effect->last = {};
-    for (int op : {effProcessEvents, effString2Parameter, effGetProgramNameIndexed, effCanDo,
-                   effGetEffectName, effGetVendorString, effGetProductString, effGetErrorText,
-                   effShellGetNextPlugin, effGetInputProperties, effGetParameterProperties})
-        EXPECT_EQ(dispatch(op, 0, 0, nullptr), 0) << op;
-    EXPECT_EQ(effect->last.op, "");
-
-    VstSpeakerArrangement in{}, out{};
-    EXPECT_EQ(dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<std::intptr_t>(&in), &out), 1);
-    EXPECT_EQ(effect->last.a, reinterpret_cast<std::intptr_t>(&in));
-    EXPECT_EQ(effect->last.p, &out);
-    VstSpeakerArrangement* pin = nullptr;
-    VstSpeakerArrangement* pout = nullptr;
-    EXPECT_EQ(dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<std::intptr_t>(&pin), &pout),
-              1);
-    EXPECT_EQ(effect->last.a, reinterpret_cast<std::intptr_t>(&pin));
-    EXPECT_EQ(dispatch(effSetBlockSizeAndSampleRate, 0, 512, nullptr, 48000.0f), 1);
-    EXPECT_EQ(effect->storedBlockSize(), 512);
-    EXPECT_FLOAT_EQ(effect->storedSampleRate(), 48000.0f);
-    EXPECT_EQ(dispatch(effKeysRequired), 1);
-    effect->keys = true;
-    EXPECT_EQ(dispatch(effKeysRequired), 0);
+template <class Effect> Effect& made(TestHost& host, AEffect*& record) {
+    record = host.instantiateWith([](auto cb) { return (new Effect(cb))->getAeffect(); });
+    return *static_cast<Effect*>(static_cast<AudioEffect*>(record->object));
 }
 
-TEST(ExtendedDefaults, PlainEffectAnswersThroughTheDispatcher) {
+TEST(Dispatcher, EveryOpcodeReachesItsOperationWithItsArgumentsAndAnswersAsTheHostReads) {
+    std::vector<Row> rows = {OPERATIONS(ROW) EDITOR_OPERATIONS(EDITOR_ROW)};
+    rows.insert(rows.end(), {{effSetProgram, 0, 8, 0, "", 0, 0, 0},
+                             {effSetProgram, 0, -1, 0, "", 0, 0, 0},
+                             {effMainsChanged, 0, 1, 0, "resume", 0, 0, 0},
+                             {effGetChunk, 0, 0, 0, "getChunk P false", 7, 0, 0},
+                             {effConnectInput, 1, 0, 0, "inputConnected 1 false", 1, 1, 1},
+                             {effConnectOutput, 2, 5, 0, "outputConnected 2 true", 1, 1, 1},
+                             {effSetBypass, 0, 0, 0, "setBypass false", 1, 0, 0},
+                             {effIdentify, 0, 0, 0, "", 0x4E764566, 0x4E764566, 0x4E764566},
+                             {effEditKeyUp, 66, 2, NAN, "editor onKeyUp 66 2 0 0", 7, 0, 0},
+                             {77, 1, 1, 1, "", 0, 0, 0},
+                             {-1, 1, 1, 1, "", 0, 0, 0}});
     TestHost host;
-    AEffect* e = host.instantiateWith(
-        [](audioMasterCallback cb) { return (new PlainEffect(cb))->getAeffect(); });
-    char text[64] = "unchanged";
-    const struct {
-        std::int32_t op, index;
-        std::intptr_t value, result;
-    } answers[] = {
-        {effGetVstVersion, 0, 0, 2300},
-        {effGetCurrentMidiProgram, 0, 0, -1},
-        {effGetNumProgramCategories, 0, 0, 1},
-        {effCanBeAutomated, 0, 0, 1},
-        {effKeysRequired, 0, 0, 1},
-        {effGetPlugCategory, 0, 0, kPlugCategUnknown},
-        {effSetTotalSampleToProcess, 0, 4096, 4096},
-        {effSetTotalSampleToProcess, 0, -5, -5},
-        {effGetEffectName, 0, 0, 0},
-        {effCanDo, 0, 0, 0},
-        {effConnectInput, 0, 1, 1},
-        {effGetTailSize, 0, 0, 0},
-        {effGetIcon, 0, 0, 0},
-        {effGetDestinationBuffer, 0, 0, 0},
-        {effGetChunk, 0, 0, 0}, // below 25: the base answers
-        {effIdentify, 0, 0, 0x4E764566},
-        {77, 0, 0, 0},
-        // Key and knob opcodes without an editor.
-        {effEditKeyDown, 65, 0x1FF, 0},
-        {effEditKeyUp, 65, 0, 0},
-        {effSetEditKnobMode, 0, 2, 0},
-    };
-    for (const auto& a : answers)
-        EXPECT_EQ(TestHost::dispatch(e, a.op, a.index, a.value, text, 3.9f), a.result) << a.op;
-    EXPECT_STREQ(text, "unchanged");
-
-    VstSpeakerArrangement* in = reinterpret_cast<VstSpeakerArrangement*>(&host);
-    VstSpeakerArrangement* out = in;
-    EXPECT_EQ(TestHost::dispatch(e, effGetSpeakerArrangement, 0,
-                                 reinterpret_cast<std::intptr_t>(&in), &out),
-              0);
-    EXPECT_EQ(in, nullptr);
-    EXPECT_EQ(out, nullptr);
-
-    auto* effect = static_cast<PlainEffect*>(e->object);
-    effect->isSynth(true);
-    EXPECT_EQ(TestHost::dispatch(e, effGetPlugCategory), kPlugCategSynth);
-    host.close(e);
+    AEffect *spied, *plain;
+    Spy& spy = made<Spy>(host, spied);
+    made<Plain>(host, plain);
+    SpyEditor editor(&spy);
+    spy.setEditor(&editor);
+    for (const auto& [op, index, v, opt, call, seven, zero, plainResult] : rows) {
+        SCOPED_TRACE(testing::Message() << "opcode " << op << ": " << call);
+        const std::intptr_t value = v == kQ ? reinterpret_cast<std::intptr_t>(Q) : v;
+        if (op == effClose)
+            continue; // it destroys the effect: see Record
+        for (std::intptr_t answer : {7, 0}) {
+            spy.note = editor.note = {"", answer};
+            EXPECT_EQ(TestHost::dispatch(spied, op, index, value, P, opt), answer ? seven : zero);
+            EXPECT_EQ(spy.note.calls + (editor.note.calls.empty() ? "" : "editor ") +
+                          editor.note.calls,
+                      call);
+        }
+        EXPECT_EQ(TestHost::dispatch(plain, op, index, value, P, opt), plainResult);
+    }
+    // Opcodes that read or write through ptr refuse a null one.
+    for (std::int32_t op :
+         {4, 5, 6, 7, 8, 13, 23, 24, 25, 27, 29, 33, 34, 45, 46, 47, 48, 51, 56, 70})
+        EXPECT_EQ(TestHost::dispatch(spied, op), 0) << op;
+    EXPECT_EQ(spy.note.calls + editor.note.calls, "");
+    spy.setEditor(nullptr);
+    host.close(plain);
+    host.close(spied);
 }
 
-TEST_F(Extended, KeyOpcodesBuildTheKeyRecord) {
-    auto* editor = new RecordingEditor(effect);
-    effect->setEditor(editor);
-    EXPECT_EQ(dispatch(effEditKeyDown, 65, 0x1FF, nullptr, 3.9f), 11);
-    EXPECT_EQ(editor->key_.character, 65);
-    EXPECT_EQ(editor->key_.virt, 0xFF);
-    EXPECT_EQ(editor->key_.modifier, 3);
-    EXPECT_EQ(editor->key_.reserved[0] | editor->key_.reserved[1], 0);
-    EXPECT_EQ(dispatch(effEditKeyUp, 66, 2, nullptr, 260.0f), 12);
-    EXPECT_EQ(editor->key_.modifier, 4); // low 8 bits
-    // Modifiers that are no number must not make an undefined conversion.
-    EXPECT_EQ(dispatch(effEditKeyUp, 66, 2, nullptr, std::numeric_limits<float>::quiet_NaN()), 12);
-    EXPECT_EQ(editor->key_.modifier, 0);
-    EXPECT_EQ(dispatch(effEditKeyUp, 66, 2, nullptr, -1e30f), 12);
-    EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 2), 13);
-    EXPECT_EQ(editor->last.a, 2);
+TEST(Record, DefaultsAndFlagSettersThatTouchOnlyTheirBit) {
+    Plain effect;
+    AEffect& r = *effect.getAeffect();
+    EXPECT_TRUE(r.magic == fourCharCode('V', 's', 't', 'P') && r.version == 1 && !r.user &&
+                r.uniqueID == fourCharCode('N', 'o', 'E', 'f') && r.ioRatio == 1.0f);
+    EXPECT_TRUE(r.numPrograms == 8 && r.numParams == 2 && r.numInputs == 1 && r.numOutputs == 2 &&
+                !r.flags && !r.resvd1 && !r.resvd2 && !r.initialDelay && !r.realQualities &&
+                !r.offQualities && !r.future[63] && r.object == static_cast<AudioEffect*>(&effect));
+    EXPECT_TRUE(effect.getSampleRate() == 44100.0f && effect.getBlockSize() == 1024 &&
+                effect.getProgram() == 0 && effect.getEditor() == nullptr);
+    const std::pair<void (AudioEffectX::*)(bool), std::int32_t> setters[] = {
+        {&AudioEffectX::hasClip, 0x2},
+        {&AudioEffectX::hasVu, 0x4},
+        {&AudioEffectX::canMono, 0x8},
+        {&AudioEffectX::canProcessReplacing, 0x10},
+        {&AudioEffectX::programsAreChunks, 0x20},
+        {&AudioEffectX::isSynth, 0x100},
+        {&AudioEffectX::noTail, 0x200},
+        {&AudioEffectX::wantAsyncOperation, 0x400},
+        {&AudioEffectX::hasExternalBuffer, 0x800}};
+    for (const auto& [set, bit] : setters) {
+        r.flags = ~bit; // every other bit
+        (effect.*set)(true);
+        EXPECT_EQ(r.flags, -1) << bit;
+        (effect.*set)(false);
+        EXPECT_EQ(r.flags, ~bit) << bit;
+    }
+    SpyEditor editor(&effect);
+    r.flags = 0x10;
+    effect.setEditor(&editor);
+    EXPECT_TRUE(r.flags == 0x11 && effect.getEditor() == &editor);
+    effect.setEditor(nullptr);
+    EXPECT_TRUE(r.flags == 0x10 && effect.getEditor() == nullptr);
+    effect.setNumInputs(3), effect.setNumOutputs(6), effect.setUniqueID(7);
+    EXPECT_TRUE(r.numInputs == 3 && r.numOutputs == 6 && r.uniqueID == 7);
 }
 
-TEST_F(Extended, HostServicesSendTheirOpcodesAndReadTheAnswers) {
-    host.sampleRate = 48000;
-    EXPECT_DOUBLE_EQ(effect->updateSampleRate(), 48000.0);
-    EXPECT_FLOAT_EQ(effect->storedSampleRate(), 48000.0f);
-    host.sampleRate = 0; // unusable answers keep the value
-    EXPECT_DOUBLE_EQ(effect->updateSampleRate(), 48000.0);
-    host.blockSize = 64;
-    EXPECT_EQ(effect->updateBlockSize(), 64);
-    host.blockSize = -3;
-    EXPECT_EQ(effect->updateBlockSize(), 64);
-    EXPECT_EQ(effect->getTimeInfo(0xFFFF), &host.timeInfo); // a pointer in the wide result
-    host.provideTimeInfo = false;
-    EXPECT_EQ(effect->getTimeInfo(0xFFFF), nullptr);
-    EXPECT_EQ(effect->tempoAt(1), 1200000);
-
-    char word[] = "sendVstTimeInfo", other[] = "offline";
-    EXPECT_EQ(effect->canHostDo(word), 1);
-    EXPECT_EQ(effect->canHostDo(other), 0);
-    host.hook = [](const HostCall& c, std::intptr_t& r) {
-        return c.opcode == audioMasterCanDo && (r = -1, true);
+TEST(Record, CloseDestroysTheObjectAndItsEditorOnceEvenFromInsideAHostCallback) {
+    TestHost host;
+    int gone = 0, editorsGone = 0, goneInside = -1;
+    AEffect* records[2];
+    for (AEffect*& record : records) {
+        Spy& spy = made<Spy>(host, record);
+        spy.gone = &gone;
+        spy.setEditor(new SpyEditor(&spy, &editorsGone));
+    }
+    EXPECT_EQ(host.close(records[0]), 1); // whatever the dispatcher said
+    EXPECT_TRUE(gone == 1 && editorsGone == 1 && Spy::lastWords == "close");
+    // A host that closes the effect from inside its own callback: the effect goes when the call
+    // that led there returns, and the host hears nothing more from it.
+    std::intptr_t closed = 0;
+    host.hook = [&](const HostCall&, std::intptr_t&) {
+        closed = host.close(records[1]);
+        return goneInside = gone, false;
     };
-    EXPECT_EQ(effect->canHostDo(other), 1); // any non-zero answer
-    host.hook = nullptr;
-    host.answers[audioMasterProcessEvents] = 2;
-    EXPECT_FALSE(effect->sendVstEventsToHost(nullptr));
-    host.answers[audioMasterProcessEvents] = 1;
-    EXPECT_TRUE(effect->sendVstEventsToHost(nullptr));
-    EXPECT_FALSE(effect->openFileSelector(nullptr));
-    EXPECT_FALSE(effect->closeFileSelector(nullptr));
-    EXPECT_FALSE(effect->getChunkFile(nullptr));
-    char vendor[64] = {};
-    EXPECT_TRUE(effect->getHostVendorString(vendor));
-    EXPECT_STREQ(vendor, "Test Host");
+    host.clearCalls();
+    TestHost::process(records[1], nullptr, nullptr, 3); // asks the host for idle three times
+    EXPECT_TRUE(closed == 1 && goneInside == 1 && host.count(audioMasterIdle) == 1 && gone == 2 &&
+                editorsGone == 2);
+}
 
-    // Each wrapper sends exactly its one call.
-    const struct {
-        std::function<void()> call;
-        std::int32_t opcode, index;
-        std::intptr_t value;
-        float opt;
-        void* ptr;
-    } sends[] = {
-        {[&] { effect->setParameterAutomated(1, 0.25f); }, audioMasterAutomate, 1, 0, 0.25f,
-         nullptr},
-        {[&] { effect->getCurrentUniqueId(); }, audioMasterCurrentId, 0, 0, 0.0f, nullptr},
-        {[&] { effect->masterIdle(); }, audioMasterIdle, 0, 0, 0.0f, nullptr},
-        {[&] { effect->isInputConnected(3); }, audioMasterPinConnected, 3, 0, 0.0f, nullptr},
-        {[&] { effect->isOutputConnected(4); }, audioMasterPinConnected, 4, 1, 0.0f, nullptr},
-        {[&] { effect->wantEvents(1); }, audioMasterWantMidi, 0, 1, 0.0f, nullptr},
-        {[&] { effect->sizeWindow(300, 200); }, audioMasterSizeWindow, 300, 200, 0.0f, nullptr},
-        {[&] { effect->beginEdit(3); }, audioMasterBeginEdit, 3, 0, 0.0f, nullptr},
-        {[&] { effect->endEdit(3); }, audioMasterEndEdit, 3, 0, 0.0f, nullptr},
-        {[&] { effect->updateDisplay(); }, audioMasterUpdateDisplay, 0, 0, 0.0f, nullptr},
-        {[&] { effect->setOutputSamplerate(22050.0f); }, audioMasterSetOutputSampleRate, 0, 0,
-         22050.0f, nullptr},
-        {[&] { effect->hostVendorSpecific(1, 2, word, 0.5f); }, audioMasterVendorSpecific, 1, 2,
-         0.5f, word},
-        {[&] { effect->offlineRead(nullptr, kVstOfflinePeaks, false); }, audioMasterOfflineRead, 0,
-         kVstOfflinePeaks, 0.0f, nullptr},
-        {[&] { effect->offlineStart(nullptr, 4, 5); }, audioMasterOfflineStart, 5, 4, 0.0f,
-         nullptr},
+TEST(HostCalls, SendTheirOpcodeAndArgumentsAndReadTheAnswerWithAndWithoutACallback) {
+#define CALL(expression) [](Spy& e) { return static_cast<std::intptr_t>(expression); }
+    // A call; what the host is sent (what the effect did first; opcode, index, value, ptr, opt);
+    // what the call returns when the host answers 0, 1 and -3, and without a callback.
+    const std::tuple<std::function<std::intptr_t(Spy&)>, std::string, std::string> rows[] = {
+        {CALL((e.setParameterAutomated(1, 0.25f), 0)), "setParameter 1 0.25; 0 1 0 0 0.25",
+         "0 0 0 0"},
+        {CALL((e.masterIdle(), 0)), "3 0 0 0 0", "0 0 0 0"},
+        {CALL(e.isOutputConnected(4)), "4 4 1 0 0", "1 0 0 1"},
+        {CALL((e.wantEvents(5), 0)), "6 0 5 0 0", "0 0 0 0"},
+        {[](Spy& e) { return reinterpret_cast<std::intptr_t>(e.getTimeInfo(0xFFFF)); },
+         "7 0 65535 0 0", "0 1 -3 0"},
+        {CALL(e.tempoAt(9)), "10 0 9 0 0", "0 1 -3 0"},
+        {CALL(e.updateSampleRate()), "16 0 0 0 0", "44100 1 44100 44100"},
+        {CALL(e.canHostDo(P)), "37 0 0 P 0", "0 1 1 0"},
+        {CALL(e.updateDisplay()), "42 0 0 0 0", "0 1 1 0"},
+        {CALL(e.beginEdit(3)), "43 3 0 0 0", "0 1 1 0"},
+        {CALL(e.endEdit(3)), "44 3 0 0 0", "0 1 1 0"},
     };
-    for (const auto& s : sends) {
-        host.clearCalls();
-        s.call();
-        const auto c = host.calls();
-        ASSERT_EQ(c.size(), 1u) << s.opcode;
-        EXPECT_EQ(c[0].opcode, s.opcode);
-        EXPECT_EQ(c[0].effect, record) << s.opcode;
-        EXPECT_EQ(c[0].index, s.index) << s.opcode;
-        EXPECT_EQ(c[0].value, s.value) << s.opcode;
-        EXPECT_FLOAT_EQ(c[0].opt, s.opt) << s.opcode;
-        EXPECT_EQ(c[0].ptr, s.ptr) << s.opcode;
+    TestHost host;
+    std::intptr_t answer = 0;
+    std::string sent;
+    host.hook = [&](const HostCall& c, std::intptr_t& result) {
+        const std::string done =
+            static_cast<Spy*>(static_cast<AudioEffect*>(c.effect->object))->note.calls;
+        sent += (done.empty() ? "" : done + "; ") + std::to_string(c.opcode) + ' ' +
+                std::to_string(c.index) + ' ' + std::to_string(c.value) + ' ' + Log::show(c.ptr) +
+                ' ' + Log::show(c.opt);
+        return result = answer, true;
+    };
+    for (const auto& [call, expectedSent, expectedResults] : rows) {
+        std::string results;
+        for (std::intptr_t a : {0, 1, -3}) {
+            answer = a;
+            sent.clear();
+            AEffect* record;
+            results += std::to_string(call(made<Spy>(host, record))) + ' ';
+            EXPECT_EQ(sent, expectedSent);
+            host.close(record);
+        }
+        Spy orphan(nullptr);
+        EXPECT_EQ(results + std::to_string(call(orphan)), expectedResults) << expectedSent;
     }
 }
 
-TEST_F(Extended, SpeakerArrangementUtilities) {
-    VstSpeakerArrangement* arrangement = nullptr;
-    VstSpeakerArrangement* source = nullptr;
-    ASSERT_TRUE(effect->allocateArrangement(&arrangement, 12)); // more than the eight declared
-    ASSERT_TRUE(effect->allocateArrangement(&source, 12));
-    EXPECT_EQ(arrangement->numChannels, 12);
-    EXPECT_EQ(arrangement->type, 0);
-    auto speakersOf = [](VstSpeakerArrangement* a) {
-        return reinterpret_cast<VstSpeakerProperties*>(reinterpret_cast<char*>(a) +
-                                                       offsetof(VstSpeakerArrangement, speakers));
-    };
-    source->type = 7;
-    for (int i = 0; i < 12; ++i) {
-        auto& speaker = speakersOf(source)[i];
-        std::snprintf(speaker.name, sizeof(speaker.name), "speaker %d", i);
-        speaker.azimuth = static_cast<float>(i);
-        speaker.type = i + 100;
+TEST(Utilities, FormattersGiveEightCharactersCutNeverRoundedAndSpeakerArrangementsAreMatched) {
+    Plain e;
+    const auto f = &AudioEffect::float2string, dB = &AudioEffect::dB2string;
+    const std::tuple<decltype(f), float, const char*> rows[] = {
+        {f, -1.5f, "-1.50000"},
+        {f, 0.9999999f, "0.999999"},
+        {f, 1234567.0f, "1234567."},
+        {f, 99999999.5f, "Huge!"},
+        {f, -10000000.0f, "Huge!"},
+        {dB, 0.0f, "-\xB0"},
+        {dB, 0.5f, "-6.02059"},
+        {&AudioEffect::Hz2string, 441.0f, "100.0000"},
+        {&AudioEffect::ms2string, 441.0f, "10.00000"}};
+    char text[16];
+    for (const auto& [format, value, expected] : rows) {
+        std::memset(text, 'x', sizeof(text));
+        (e.*format)(value, text);
+        EXPECT_STREQ(text, expected) << value;
     }
-    EXPECT_TRUE(effect->matchArrangement(&arrangement, source));
-    EXPECT_EQ(arrangement->type, 7);
-    VstSpeakerProperties* copied = speakersOf(arrangement);
-    EXPECT_STREQ(copied[11].name, "speaker 11");
-    EXPECT_FLOAT_EQ(copied[11].azimuth, 11.0f);
-    EXPECT_EQ(copied[11].type, 111);
-
-    VstSpeakerArrangement* kept = arrangement;
-    EXPECT_FALSE(effect->matchArrangement(&arrangement, nullptr));
-    EXPECT_EQ(arrangement, kept);
-    EXPECT_FALSE(effect->copySpeaker(nullptr, copied));
-    EXPECT_FALSE(effect->allocateArrangement(nullptr, 2));
-    EXPECT_FALSE(effect->allocateArrangement(&arrangement, -1));
-    EXPECT_TRUE(effect->deallocateArrangement(&arrangement));
-    EXPECT_EQ(arrangement, nullptr);
-    EXPECT_TRUE(effect->deallocateArrangement(&source));
-    EXPECT_TRUE(effect->deallocateArrangement(&source)); // twice is harmless
+    e.long2string(-123456789, text); // cut after eight characters
+    EXPECT_STREQ(text, "-1234567");
+    // Speaker arrangements of any size are allocated, matched and released.
+    VstSpeakerArrangement *to = nullptr, *from = nullptr;
+    ASSERT_TRUE(e.allocateArrangement(&from, 12) && (from->type = 7)); // more than the 8 declared
+    std::snprintf(from->speakers[0].name, 64, "first"), (&from->speakers[0])[11].azimuth = 11;
+    ASSERT_TRUE(e.matchArrangement(&to, from) && to->numChannels == 12 && to->type == 7);
+    EXPECT_EQ(std::memcmp(to->speakers, from->speakers, 12 * sizeof(VstSpeakerProperties)), 0);
+    EXPECT_TRUE(!e.matchArrangement(&to, nullptr) && !e.copySpeaker(nullptr, from->speakers));
+    EXPECT_TRUE(e.deallocateArrangement(&to) && !to && e.deallocateArrangement(&from));
 }
 
 } // namespace

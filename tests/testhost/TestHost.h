@@ -1,5 +1,5 @@
-// A scriptable host: its callback records every call the plug-in makes and answers from a table
-// the test sets up. It drives the plug-in through the record's functions only, as hosts do.
+// A scriptable host: its callback records every call the plug-in makes and answers from
+// settings the test makes. It drives the plug-in through the record's functions only, as hosts do.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,7 @@
 #include "host/VstInterface.h"
 
 struct HostCall {
-    std::int32_t opcode = 0;
-    std::int32_t index = 0;
+    std::int32_t opcode = 0, index = 0;
     std::intptr_t value = 0;
     void* ptr = nullptr;
     float opt = 0.0f;
@@ -22,61 +21,88 @@ struct HostCall {
 
 class TestHost {
 public:
-    TestHost();
-    ~TestHost();
+    TestHost() {
+        record.reserve(1 << 16); // recording never allocates
+        version = 2400, sampleRate = 44100, blockSize = 512, tempoAtAnswer = 1200000;
+        setTransport(44100.0, 120.0, 0.0, 0.0);
+    }
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;
 
-    // --- Answers ---------------------------------------------------------------------------
-    std::intptr_t version = 2400;
-    std::intptr_t sampleRate = 44100;
-    std::intptr_t blockSize = 512;
-    std::intptr_t tempoAtAnswer = 1200000; // tempo x 10000
+    // --- Answers, by opcode; 0 unless a test sets one ---------------------------------------
+    std::intptr_t answers[64] = {};
+    std::intptr_t& version = answers[audioMasterVersion];
+    std::intptr_t& sampleRate = answers[audioMasterGetSampleRate];
+    std::intptr_t& blockSize = answers[audioMasterGetBlockSize];
+    std::intptr_t& tempoAtAnswer = answers[audioMasterTempoAt]; // tempo x 10000
     bool provideTimeInfo = true;
     VstTimeInfo timeInfo{};
     std::vector<std::string> canDoWords = {
         "sendVstEvents",       "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents",
         "receiveVstMidiEvent", "sizeWindow",       "supplyIdle"};
-    // Answers for every other opcode (index = opcode), 0 unless a test sets one.
-    std::intptr_t answers[64] = {};
-
-    // Called before the table, outside the host's lock, so it may re-enter the plug-in as real
-    // hosts do from their automation and display handlers. Return true to answer with result.
+    // Called before the answers above, outside the host's lock, so it may re-enter the plug-in
+    // as real hosts do from their automation and display handlers. True: answer with result.
     std::function<bool(const HostCall& call, std::intptr_t& result)> hook;
 
-    // Sets the time information for a transport at the given position in a 4/4 bar.
+    // Time information for a transport at ppqPos in a bar that starts at barStartPos.
     void setTransport(double sampleRateHz, double tempoBpm, double ppqPos, double barStartPos,
                       std::int32_t numerator = 4, std::int32_t denominator = 4,
-                      std::int32_t flags = kVstTempoValid);
+                      std::int32_t flags = kVstTempoValid) {
+        timeInfo = VstTimeInfo{};
+        timeInfo.samplePos = tempoBpm > 0.0 ? ppqPos * 60.0 / tempoBpm * sampleRateHz : 0.0;
+        timeInfo.sampleRate = sampleRateHz, timeInfo.tempo = tempoBpm;
+        timeInfo.ppqPos = ppqPos, timeInfo.barStartPos = barStartPos;
+        timeInfo.timeSigNumerator = numerator, timeInfo.timeSigDenominator = denominator;
+        timeInfo.flags = flags;
+    }
 
     // --- Instances -------------------------------------------------------------------------
     // Calls an entry function (from a module or linked in) with this host's callback.
-    AEffect* instantiate(AEffect* (*entry)(audioMasterCallback));
-    // Creates an effect object in-process; make receives the callback to pass to the constructor.
+    AEffect* instantiate(AEffect* (*entry)(audioMasterCallback)) {
+        return entry ? instantiateWith(entry) : nullptr;
+    }
+    // Creates an effect in-process; make receives the callback to pass to the constructor.
     AEffect* instantiateWith(const std::function<AEffect*(audioMasterCallback)>& make);
     // effClose through the record (which destroys the instance).
-    std::intptr_t close(AEffect* effect);
+    std::intptr_t close(AEffect* effect) { return dispatch(effect, effClose); }
 
     static std::intptr_t callback(AEffect* effect, std::int32_t opcode, std::int32_t index,
                                   std::intptr_t value, void* ptr, float opt);
 
-    // --- Driving ---------------------------------------------------------------------------
+    // --- Driving, through the record's functions -------------------------------------------
     static std::intptr_t dispatch(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
-                                  std::intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
+                                  std::intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f) {
+        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    }
+    // The text an opcode writes into a zeroed buffer of 256 bytes.
     static std::string dispatchText(AEffect* effect, std::int32_t opcode, std::int32_t index = 0,
-                                    std::intptr_t value = 0);
-    static void process(AEffect* effect, float** inputs, float** outputs, std::int32_t frames);
-    static void processReplacing(AEffect* effect, float** inputs, float** outputs,
-                                 std::int32_t frames);
-    static void setParameter(AEffect* effect, std::int32_t index, float value);
-    static float getParameter(AEffect* effect, std::int32_t index);
+                                    std::intptr_t value = 0) {
+        char buffer[256] = {};
+        dispatch(effect, opcode, index, value, buffer);
+        return buffer;
+    }
+    static void process(AEffect* e, float** in, float** out, int n) { e->process(e, in, out, n); }
+    static void processReplacing(AEffect* e, float** in, float** out, int n) {
+        e->processReplacing(e, in, out, n);
+    }
+    static void setParameter(AEffect* e, std::int32_t i, float v) { e->setParameter(e, i, v); }
+    static float getParameter(AEffect* e, std::int32_t i) { return e->getParameter(e, i); }
 
     // --- Record of calls -------------------------------------------------------------------
-    std::vector<HostCall> calls() const;
+    std::vector<HostCall> calls() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return record;
+    }
     int count(std::int32_t opcode) const;
-    void clearCalls();
+    void clearCalls() {
+        std::lock_guard<std::mutex> lock(mutex);
+        record.clear(), dropped = 0;
+    }
     // Calls that did not fit into the preallocated record (recording never allocates).
-    std::size_t droppedCalls() const;
+    std::size_t droppedCalls() const {
+        std::lock_guard<std::mutex> lock(mutex);
+        return dropped;
+    }
 
 private:
     std::intptr_t answer(const HostCall& call);
