@@ -1,13 +1,11 @@
-// Shared helpers of the toolkit tests: a graphics layer that writes down what it is asked to
-// do, an editor stand-in, probe views that log what reaches them, a frame on a headless window
-// that listens to its controls, and pictures compared with reference pictures kept in the tree.
+// Shared helpers of the toolkit tests: an editor stand-in, probe views that log what reaches
+// them, a frame on a headless window that listens to its controls, and pictures compared with
+// reference pictures kept in the tree.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cairo.h>
 #include <cstdarg>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -18,7 +16,6 @@
 #include "gui/CEditorInterface.h"
 #include "gui/CFrame.h"
 #include "gui/CKickButton.h"
-#include "platform/CairoGraphics.h"
 #include "platform/HeadlessWindow.h"
 #include "platform/HeadlessWindowFactory.h"
 #include "platform/ImageDecoder.h"
@@ -36,41 +33,12 @@ inline std::string rectText(const CRect& r) {
     return textf("%d %d %d %d", r.left, r.top, r.right, r.bottom);
 }
 
-// Cairo on one pixel, writing down the calls that change state or draw text, "; "-separated.
-class RecordingGraphics : public CairoGraphics {
-public:
-    RecordingGraphics() : CairoGraphics(surface()) {}
-    static cairo_surface_t* surface() {
-        static cairo_surface_t* one = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-        return one;
-    }
-    template <class... N> void log(const char* call, N... n) {
-        calls += (calls.empty() ? "" : "; ") + std::string(call);
-        ((calls += textf(" %g", static_cast<double>(n))), ...);
-    }
-    void save() override { log("save"); }
-    void restore() override { log("restore"); }
-    void clipToRect(double x, double y, double w, double h) override { log("clip", x, y, w, h); }
-    void setAntialias(bool on) override { log("antialias", on); }
-    void setStrokeColor(double r, double g, double b, double a) override { log("rgb", r, g, b, a); }
-    void setFillColor(double r, double g, double b, double a) override { log("fill", r, g, b, a); }
-    void setLineWidth(double width) override { log("width", width); }
-    void selectFont(const char* family, double size) override { log(family, size); }
-    double textAdvance(const char* text) override { return std::strlen(text); } // 1 per byte
-    void showText(double x, double y, const char* text, double, double, double, double) override {
-        log(text, x, y);
-    }
-    void flush() override { log("flush"); }
-    std::string calls;
-};
-
 class FakeEditor : public CEditorInterface {
 public:
     CFrame* frame = nullptr;
-    std::uint32_t ticks = 1000;
     std::int32_t idleCalls = 0, knobMode = 0;
     std::string edits;
-    std::uint32_t getTicks() override { return ticks; }
+    std::uint32_t getTicks() override { return 1000; }
     void doIdleStuff() override {
         ++idleCalls;
         if (frame)
@@ -120,7 +88,11 @@ public:
         window = platform.factory.last;
     }
     void TearDown() override { delete frame; }
-    void valueChanged(CDrawContext*, CControl* c) override { log += textf("=%g; ", c->getValue()); }
+    void valueChanged(CDrawContext*, CControl* control) override {
+        log += textf("=%g; ", control->getValue());
+        if (onValue)
+            onValue();
+    }
     std::int32_t controlModifierClicked(CDrawContext*, CControl*, std::int32_t buttons) override {
         log += textf("mod %d; ", buttons);
         return modifierAnswer;
@@ -148,6 +120,7 @@ public:
     std::string take() { return std::exchange(log, std::string()); } // and start a new log
 
     std::string log;
+    std::function<void()> onValue; // called after each value is logged
     std::int32_t modifierAnswer = 0;
     ScopedHeadlessPlatform platform;
     FakeEditor editor;
@@ -156,10 +129,10 @@ public:
 };
 
 #ifdef STAMMERIX_TEST_PICTURES
-// Compares a picture with the reference NAME.png kept beside the tests, each channel within
-// tolerance. One that differs, or has no reference yet, is written to the build folder.
-inline void expectPicture(const PixelImage& actual, const std::string& name, int tolerance = 2) {
-    PixelImage expected, out = actual;
+// Compares what a window shows with the reference NAME.png kept beside the tests, each channel
+// within tolerance. A picture that differs, or has no reference yet, is saved in the build folder.
+inline void expectPicture(HeadlessWindow& window, const std::string& name, int tolerance = 2) {
+    PixelImage expected, actual = window.snapshot();
     ImageDecoder::decodeFile(STAMMERIX_TEST_PICTURES "/" + name + ".png", expected);
     int differing = expected.width == actual.width && expected.height == actual.height ? 0 : -1;
     for (std::size_t i = 0; differing >= 0 && i < actual.pixels.size(); ++i)
@@ -167,16 +140,9 @@ inline void expectPicture(const PixelImage& actual, const std::string& name, int
             differing +=
                 std::abs(static_cast<int>((actual.pixels[i] >> shift) & 255) -
                          static_cast<int>((expected.pixels[i] >> shift) & 255)) > tolerance;
-    if (differing == 0)
-        return;
-    for (std::uint32_t& p : out.pixels)
-        p = premultiplyPixel(p);
     const std::string file = STAMMERIX_TEST_OUTPUT "/" + name + ".png";
-    cairo_surface_t* s = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(out.pixels.data()), CAIRO_FORMAT_ARGB32, out.width,
-        out.height, out.width * 4);
-    cairo_surface_write_to_png(s, file.c_str());
-    cairo_surface_destroy(s);
-    ADD_FAILURE() << name << ": " << differing << " channels differ; what was drawn is in " << file;
+    if (differing != 0)
+        window.writePng(file.c_str());
+    EXPECT_EQ(differing, 0) << name << ": what was drawn is in " << file;
 }
 #endif

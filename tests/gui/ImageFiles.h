@@ -9,10 +9,6 @@
 struct TempFolder {
     TempFolder() : path(std::string(mkdtemp(pattern) ? pattern : "")) {}
     ~TempFolder() { std::filesystem::remove_all(path, ignored); }
-    std::string sub(const std::string& name) const {
-        std::filesystem::create_directories(path + "/" + name);
-        return path + "/" + name;
-    }
     char pattern[32] = "/tmp/stammerix-test-XXXXXX";
     std::error_code ignored;
     std::string path;
