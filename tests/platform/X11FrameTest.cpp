@@ -19,6 +19,7 @@ class X11Fixture : public FrameFixture {
 public:
     void SetUp() override {
         PlatformWindowFactory::install(nullptr); // real windows
+        alarm(60); // a gesture that never ends kills the test instead of hanging it
         ASSERT_NE(host = openTestDisplay(), nullptr) << "no display: run the tests under xvfb-run";
         previousHandler = XSetErrorHandler(countHostError);
         hostErrors() = 0;
@@ -26,6 +27,7 @@ public:
         parent = mapTestWindow(host, 0, 0, 300, 200);
     }
     void TearDown() override {
+        alarm(0);
         FrameFixture::TearDown();
         if (parent)
             XDestroyWindow(host, parent);
@@ -155,9 +157,7 @@ TEST_F(X11Fixture, TrackingEndsWhenTheWindowOrTheConnectionGoes) {
         move(50, 50);
         XTestFakeButtonEvent(host, 1, True, 0); // held: only the loss ends the gesture
         XSync(host, False);
-        alarm(60); // a gesture that never ends kills the test instead of hanging it
         const bool ended = pump([&] { return log.size() >= 8; });
-        alarm(0);
         XTestFakeButtonEvent(host, 1, False, 0);
         XSync(host, False);
         EXPECT_TRUE(ended && log == "=1; =0; " && !window->isAlive());
