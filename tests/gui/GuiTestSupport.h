@@ -102,9 +102,7 @@ public:
         window->postDraw(x, y, w, h);
         return pump();
     }
-    FrameFixture& mouse(int x, int y, int buttons) {
-        return window->postMouse(x, y, buttons), pump();
-    }
+    FrameFixture& mouse(int x, int y, int b) { return window->postMouse(x, y, b), pump(); }
     FrameFixture& pump() { return window->processEvents(0), *this; }
     FrameFixture& idle() { return frame->idle(), *this; }
     template <class Base = CView, class... Args> Probe<Base>* probe(Args&&... args) {

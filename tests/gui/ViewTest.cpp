@@ -25,8 +25,9 @@ TEST_F(FrameFixture, ContainersDrawRedrawAndDispatchInTheirOwnCoordinates) {
     const auto stripes = [](int x, int y) {
         return x == y ? ~0u : x & 1 ? 0xffff0000u : 0xff00ff00u;
     };
-    CBitmap* bitmaps[] = {new CBitmap(129), new CBitmap(130), bitmap(15, 15, stripes),
-                          bitmap(15, 15, stripes)};
+    const int descriptors = openFileDescriptors(); // files read are closed again
+    CBitmap* bitmaps[] = {new CBitmap(129), new CBitmap(130), bitmap(12, 15, stripes),
+                          bitmap(15, 15, stripes)}; // a1's is narrower: a1 shows A on its right
     ResourceFolder::setSearchFolders({});
     for (CView* v : std::initializer_list<CView*>{frame, a2, a1, b1, t1})
         v->setBackground(bitmaps[v == frame ? 0 : v == a2 ? 1 : v == t1 ? 3 : 2]);
@@ -63,7 +64,9 @@ TEST_F(FrameFixture, ContainersDrawRedrawAndDispatchInTheirOwnCoordinates) {
     a1->setDirty(true);
     frame->drawRect(nullptr, CRect(0, 0, 20, 80));
     idle();
-    EXPECT_EQ(idle().take(), "a1 draw 15 15 20 30; " + aWhole);
+    frame->draw(a1); // a view that is not a direct child means the whole frame
+    frame->draw(t);  // a child is drawn alone, in the frame's clip
+    EXPECT_EQ(idle().take(), "a1 draw 15 15 20 30; " + aWhole + aWhole + tWhole + outside + tWhole);
     expectPicture(*window, "scene");
 
     // Clicks go to the last view hit, edges included, in its parent's coordinates.
@@ -108,8 +111,8 @@ TEST_F(FrameFixture, ContainersDrawRedrawAndDispatchInTheirOwnCoordinates) {
     a->removeView(a2, false);
     a->removeView(t1, true); // not a child: nothing happens
     a->addView(nullptr);
-    seen += textf("%d%d%d%d%d ", !frame->getFocusView(), a2->getNbReference(), !a2->getFrame(),
-                  !a2->getParentView(), a->getNbViews());
+    seen += textf("%d%d%d%d%d%d ", !frame->getFocusView(), a2->getNbReference(), !a2->getFrame(),
+                  !a2->getParentView(), a->getNbViews(), openFileDescriptors() - descriptors);
     a2->forget();
     // Deleting the frame destroys its views and forgets its background once; the context still
     // held stops drawing and reading the pointer.
@@ -121,7 +124,7 @@ TEST_F(FrameFixture, ContainersDrawRedrawAndDispatchInTheirOwnCoordinates) {
     seen += textf("%d%d%d%d ", background->getNbReference(), !held->getFrame(),
                   !held->getCGContext(), held->getMouseButtons());
     EXPECT_EQ(seen + take(),
-              "-1 -1 7 1 11111 1110 a1 loose; a1 key; a1 loose; b1 key; b1 loose; a1 "
+              "-1 -1 7 1 111110 1110 a1 loose; a1 key; a1 loose; b1 key; b1 loose; a1 "
               "loose; a1 gone; a2 gone; b1 gone; t1 gone; o gone; ");
     background->forget();
     held->forget();
@@ -130,17 +133,16 @@ TEST_F(FrameFixture, ContainersDrawRedrawAndDispatchInTheirOwnCoordinates) {
 TEST_F(FrameFixture, AFrameBindsAPlatformWindowOrReportsWhyNot) {
     CFrame placed(CRect(10, 20, 110, 100), reinterpret_cast<void*>(0x99), &editor);
     CRect size; // the window is made as large as the frame, which then starts at the origin
-    placed.getSize(size);
-    EXPECT_EQ(rectText(size) + textf(" %d", platform.factory.last->snapshot().width),
+    EXPECT_EQ(rectText(placed.getViewSize(size)) +
+                  textf(" %d", platform.factory.last->snapshot().width),
               "0 0 100 80 100");
     platform.factory.failWith = 3;
     testing::internal::CaptureStderr();
     CFrame failed(CRect(10, 10, 50, 50), reinterpret_cast<void*>(0x77), &editor);
-    failed.getSize(size); // not moved
     failed.addView(probe("lost", CRect(0, 0, 5, 5)));
     failed.draw(static_cast<CDrawContext*>(nullptr)); // through a context without graphics
     failed.idle();
-    EXPECT_EQ(testing::internal::GetCapturedStderr() + rectText(size) +
+    EXPECT_EQ(testing::internal::GetCapturedStderr() + rectText(failed.getViewSize(size)) +
                   textf(" %d%d", !failed.getPlatformWindow(), failed.isDropActive()),
               "Could not create Control : 3\n10 10 50 50 10");
 }
