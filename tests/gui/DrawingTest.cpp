@@ -1,5 +1,5 @@
 #include "GuiTestSupport.h"
-#include "host/AudioEffect.h"
+#include "effect/Stammerix.h"
 #include "platform/HeadlessSurface.h"
 
 // The pixel rule: one-pixel strokes cover the row below and the column right of the edge they
@@ -63,6 +63,7 @@ TEST(DrawContext, TextOfAnyBytesIsDrawnInsideItsRectangle) {
     surface.clear(0xff000000u);
     CDrawContext c(nullptr, surface.graphics(), nullptr);
     const std::int32_t width = c.getStringWidth("Stammerix");
+    c.setClipRect(CRect(0, 0, 120, 30)); // text leaves the clip as it found it
     c.drawString("Stammerix", CRect(0, 10, 120, 30), 0, kCenterText);
     int lit = 0, outside = 0, grey = 0; // antialiased, whatever the draw mode
     for (int i = 0; i < 120 * 40; ++i)
@@ -76,14 +77,11 @@ TEST(DrawContext, TextOfAnyBytesIsDrawnInsideItsRectangle) {
     for (int i = 0; i < 128; ++i)
         high[i] = static_cast<char>(0x80 + i);
     c.drawString(high, CRect(0, 0, 120, 10));
+    c.resetClipRect();
     c.setFillColor(kWhiteCColor);
     c.fillRect(CRect(70, 30, 110, 40));
-    struct Formatter : AudioEffect {
-        Formatter() : AudioEffect(nullptr, 0, 0) {}
-        void process(float**, float**, std::int32_t) override {}
-    };
     char dB[16];
-    Formatter().dB2string(0.0f, dB);
+    Stammerix(nullptr).dB2string(0.0f, dB);
     c.setFont(kNormalFontBig, 0, kBoldFace); // a UTF-8 name, a Mac Roman one, minus infinity
     EXPECT_EQ(textf("%d%d%d%d %d%d%d%d %08x", width > 20, width<110, lit> 20, grey > 0, outside,
                     c.getStringWidth(high) > 0,

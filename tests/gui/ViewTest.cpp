@@ -106,6 +106,9 @@ TEST_F(FrameFixture, ContainersDrawRedrawAndDispatchInTheirOwnCoordinates) {
     mouse(99, 79, kMouseLeft);
     seen += textf("%d ", frame->getFocusView() == nullptr);
     frame->setFocusView(a1);
+    Probe<CView> modal(&log, "m", CRect()); // asked when the focus view declines
+    frame->setModalView(&modal);
+    seen += textf("%d ", frame->onKeyDown(tab));
     // A view added to a container belongs to it: removed with forget it goes, without it stays.
     a->removeView(a1, true);
     a->removeView(a2, false);
@@ -124,8 +127,8 @@ TEST_F(FrameFixture, ContainersDrawRedrawAndDispatchInTheirOwnCoordinates) {
     seen += textf("%d%d%d%d ", background->getNbReference(), !held->getFrame(),
                   !held->getCGContext(), held->getMouseButtons());
     EXPECT_EQ(seen + take(),
-              "-1 -1 7 1 111110 1110 a1 loose; a1 key; a1 loose; b1 key; b1 loose; a1 "
-              "loose; a1 gone; a2 gone; b1 gone; t1 gone; o gone; ");
+              "-1 -1 7 1 -1 111110 1110 a1 loose; a1 key; a1 loose; b1 key; b1 loose; "
+              "a1 key; m key; a1 loose; a1 gone; a2 gone; b1 gone; t1 gone; o gone; ");
     background->forget();
     held->forget();
 }
