@@ -1,193 +1,146 @@
-// Shared helpers of the toolkit tests: a graphics layer that records what it is asked to do,
-// an editor stand-in, a listener that records notifications, and views that record draws.
+// Shared helpers of the toolkit tests: an editor stand-in, probe views that log what reaches
+// them, a frame on a headless window that listens to its controls, and pictures compared with
+// reference pictures kept in the tree.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdarg>
-#include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <string>
-#include <vector>
+#include <utility>
 
-#include "gui/CControl.h"
+#include "gui/CBitmap.h"
 #include "gui/CControlListener.h"
 #include "gui/CDrawContext.h"
 #include "gui/CEditorInterface.h"
 #include "gui/CFrame.h"
-#include "gui/CView.h"
-#include "platform/PlatformGraphics.h"
+#include "gui/CKickButton.h"
+#include "platform/HeadlessWindow.h"
+#include "platform/HeadlessWindowFactory.h"
+#include "platform/ImageDecoder.h"
 
-class RecordingGraphics : public PlatformGraphics {
-public:
-    std::vector<std::string> calls;
-    double advancePerChar = 0;
-    std::string lastFont;
-
-    void log(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
-        char buffer[256];
-        va_list args;
-        va_start(args, fmt);
-        std::vsnprintf(buffer, sizeof buffer, fmt, args);
-        va_end(args);
-        calls.emplace_back(buffer);
-    }
-    std::int32_t count(const std::string& prefix) const {
-        std::int32_t n = 0;
-        for (const auto& c : calls)
-            if (c.rfind(prefix, 0) == 0)
-                ++n;
-        return n;
-    }
-    // Calls since the last clear, joined by "; ".
-    std::string joined() const {
-        std::string s;
-        for (const auto& c : calls)
-            s += (s.empty() ? "" : "; ") + c;
-        return s;
-    }
-
-    void save() override { log("save"); }
-    void restore() override { log("restore"); }
-    void clipToRect(double x, double y, double w, double h) override {
-        log("clip %g %g %g %g", x, y, w, h);
-    }
-    void setAntialias(bool on) override { log("antialias %d", on ? 1 : 0); }
-    void setStrokeColor(double r, double g, double b, double a) override {
-        log("stroke %g %g %g %g", r, g, b, a);
-    }
-    void setFillColor(double r, double g, double b, double a) override {
-        log("fill %g %g %g %g", r, g, b, a);
-    }
-    void setLineWidth(double w) override { log("width %g", w); }
-    void setDash(double on, double off) override { log("dash %g %g", on, off); }
-    void beginPath() override { log("begin"); }
-    void moveTo(double x, double y) override { log("move %g %g", x, y); }
-    void lineTo(double x, double y) override { log("line %g %g", x, y); }
-    void closePath() override { log("close"); }
-    void addEllipse(double x, double y, double w, double h) override {
-        log("ellipse %g %g %g %g", x, y, w, h);
-    }
-    void drawPath(PathMode mode) override {
-        log("draw %s", mode == PathMode::kFill     ? "fill"
-                       : mode == PathMode::kStroke ? "stroke"
-                                                   : "fillstroke");
-    }
-    void fillRect(double x, double y, double w, double h) override {
-        log("fillrect %g %g %g %g", x, y, w, h);
-    }
-    void selectFont(const char* family, double size) override {
-        lastFont = family;
-        log("font %s %g", family, size);
-    }
-    double textAdvance(const char* text) override {
-        return advancePerChar * static_cast<double>(std::string(text).size());
-    }
-    void showText(double x, double baseline, const char* text, double, double, double,
-                  double) override {
-        log("text %g %g %s", x, baseline, text);
-    }
-    void drawImage(const PixelImage&, std::int32_t sx, std::int32_t sy, std::int32_t w,
-                   std::int32_t h, double dx, double dy, double alpha) override {
-        log("image %d %d %d %d at %g %g alpha %g", sx, sy, w, h, dx, dy, alpha);
-    }
-    void flush() override { log("flush"); }
-};
+inline std::string textf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+inline std::string textf(const char* format, ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+inline std::string rectText(const CRect& r) {
+    return textf("%d %d %d %d", r.left, r.top, r.right, r.bottom);
+}
 
 class FakeEditor : public CEditorInterface {
 public:
     CFrame* frame = nullptr;
-    std::uint32_t ticks = 1000;
-    std::int32_t idleCalls = 0;
-    std::int32_t knobMode = 0;
-    std::vector<std::string> edits;
-
-    std::uint32_t getTicks() override { return ticks; }
+    std::int32_t idleCalls = 0, knobMode = 0;
+    std::string edits;
+    std::uint32_t getTicks() override { return 1000; }
     void doIdleStuff() override {
         ++idleCalls;
         if (frame)
             frame->idle();
     }
-    void beginEdit(std::int32_t index) override {
-        edits.push_back("begin " + std::to_string(index));
-    }
-    void endEdit(std::int32_t index) override { edits.push_back("end " + std::to_string(index)); }
+    void beginEdit(std::int32_t index) override { edits += textf("begin %d; ", index); }
+    void endEdit(std::int32_t index) override { edits += textf("end %d; ", index); }
     std::int32_t getEditorKnobMode() override { return knobMode; }
 };
 
-class RecordingListener : public CControlListener {
+// A view (or kick button) that logs its draws with their clip, its clicks, wheel steps, keys,
+// focus losses and its end, then does what its base does.
+template <class Base> class Probe : public Base {
 public:
-    std::vector<float> values;
-    std::vector<std::int32_t> modifierClicks;
-    std::int32_t modifierAnswer = 0;
-    std::function<void(CControl*)> onValue;
-
-    void valueChanged(CDrawContext*, CControl* control) override {
-        values.push_back(control->getValue());
-        if (onValue)
-            onValue(control);
-    }
-    std::int32_t controlModifierClicked(CDrawContext*, CControl*, std::int32_t buttons) override {
-        modifierClicks.push_back(buttons);
-        return modifierAnswer;
-    }
-};
-
-// A view that records its draws with their clips, its clicks and wheel steps; it can report
-// its destruction.
-class CountingView : public CView {
-public:
-    explicit CountingView(const CRect& r, bool* destroyed = nullptr)
-        : CView(r), destroyedFlag(destroyed) {}
-    ~CountingView() override {
-        if (destroyedFlag)
-            *destroyedFlag = true;
-    }
+    template <class... Args>
+    Probe(std::string* log, const char* name, Args&&... args)
+        : Base(std::forward<Args>(args)...), name(name), log(log) {}
+    ~Probe() override { note("gone"); }
     void draw(CDrawContext* context) override {
-        ++draws;
         CRect clip;
-        context->getClipRect(clip);
-        clips.push_back(clip);
-        CView::draw(context);
+        note("draw " + rectText(context->getClipRect(clip)));
+        Base::draw(context);
     }
-    void mouse(CDrawContext*, CPoint& where, std::int32_t buttons) override {
-        clicks.push_back(where);
-        clickButtons.push_back(buttons);
+    void mouse(CDrawContext* context, CPoint& where, std::int32_t buttons) override {
+        note(textf("click %d %d %d", where.x, where.y, buttons));
+        Base::mouse(context, where, buttons);
     }
-    bool onWheel(CDrawContext*, const CPoint&, float distance) override {
-        wheel.push_back(distance);
+    bool onWheel(CDrawContext*, const CPoint& where, float distance) override {
+        note(textf("wheel %d %d %g", where.x, where.y, distance));
         return true;
     }
-    void looseFocus(CDrawContext*) override { ++focusLost; }
-    std::int32_t draws = 0;
-    std::vector<CRect> clips;
-    std::vector<CPoint> clicks;
-    std::vector<std::int32_t> clickButtons;
-    std::vector<float> wheel;
-    std::int32_t focusLost = 0;
-    bool* destroyedFlag;
+    std::int32_t onKeyDown(VstKeyCode&) override { return note("key"), key; }
+    void looseFocus(CDrawContext*) override { note("loose"); }
+    void note(const std::string& what) { *log += name + " " + what + "; "; }
+    std::int32_t key = -1;
+    const std::string name;
+    std::string* log;
 };
 
-// A control that records its draws.
-class CountingControl : public CControl {
+// A 100 x 80 frame on a headless window, with a stand-in editor. The fixture listens to the
+// controls: their values ("=1; ") and modifier clicks ("mod 9; ") go to the log.
+class FrameFixture : public ::testing::Test, public CControlListener {
 public:
-    explicit CountingControl(const CRect& r, bool* destroyed = nullptr)
-        : CControl(r), destroyedFlag(destroyed) {}
-    ~CountingControl() override {
-        if (destroyedFlag)
-            *destroyedFlag = true;
+    void SetUp() override {
+        frame = new CFrame(CRect(0, 0, 100, 80), reinterpret_cast<void*>(0x1234), &editor);
+        editor.frame = frame;
+        window = platform.factory.last;
     }
-    void draw(CDrawContext* context) override {
-        ++draws;
-        CRect clip;
-        context->getClipRect(clip);
-        clips.push_back(clip);
-        setDirty(false);
+    void TearDown() override { delete frame; }
+    void valueChanged(CDrawContext*, CControl* control) override {
+        log += textf("=%g; ", control->getValue());
+        if (onValue)
+            onValue();
     }
-    std::int32_t draws = 0;
-    std::vector<CRect> clips;
-    bool* destroyedFlag;
+    std::int32_t controlModifierClicked(CDrawContext*, CControl*, std::int32_t buttons) override {
+        log += textf("mod %d; ", buttons);
+        return modifierAnswer;
+    }
+    // Platform events as the host's window delivers them, and the editor's idle.
+    FrameFixture& expose(int x = 0, int y = 0, int w = 100, int h = 80) {
+        window->postDraw(x, y, w, h);
+        return pump();
+    }
+    FrameFixture& mouse(int x, int y, int b) { return window->postMouse(x, y, b), pump(); }
+    FrameFixture& pump() { return window->processEvents(0), *this; }
+    FrameFixture& idle() { return frame->idle(), *this; }
+    template <class Base = CView, class... Args> Probe<Base>* probe(Args&&... args) {
+        return new Probe<Base>(&log, std::forward<Args>(args)...);
+    }
+    // A bitmap painted by pixel(x, y), straight ARGB; the caller holds its one reference.
+    CBitmap* bitmap(int w, int h, const std::function<std::uint32_t(int, int)>& pixel) {
+        auto* b = new CBitmap(*frame, w, h);
+        for (int i = 0; i < w * h; ++i)
+            b->getHandle()->pixels[static_cast<std::size_t>(i)] = pixel(i % w, i / w);
+        return b;
+    }
+    std::string take() { return std::exchange(log, std::string()); } // and start a new log
+
+    std::string log;
+    std::function<void()> onValue; // called after each value is logged
+    std::int32_t modifierAnswer = 0;
+    ScopedHeadlessPlatform platform;
+    FakeEditor editor;
+    CFrame* frame = nullptr;
+    HeadlessWindow* window = nullptr;
 };
 
-inline std::uint32_t rgb(std::uint32_t argb) {
-    return argb & 0x00ffffffu;
+#ifdef STAMMERIX_TEST_PICTURES
+// Compares what a window shows with the reference NAME.png kept beside the tests, each channel
+// within tolerance. A picture that differs, or has no reference yet, is saved in the build folder.
+inline void expectPicture(HeadlessWindow& window, const std::string& name, int tolerance = 2) {
+    PixelImage expected, actual = window.snapshot();
+    ImageDecoder::decodeFile(STAMMERIX_TEST_PICTURES "/" + name + ".png", expected);
+    int differing = expected.width == actual.width && expected.height == actual.height ? 0 : -1;
+    for (std::size_t i = 0; differing >= 0 && i < actual.pixels.size(); ++i)
+        for (int shift = 0; shift < 32; shift += 8)
+            differing +=
+                std::abs(static_cast<int>((actual.pixels[i] >> shift) & 255) -
+                         static_cast<int>((expected.pixels[i] >> shift) & 255)) > tolerance;
+    const std::string file = STAMMERIX_TEST_OUTPUT "/" + name + ".png";
+    if (differing != 0)
+        window.writePng(file.c_str());
+    EXPECT_EQ(differing, 0) << name << ": what was drawn is in " << file;
 }
+#endif

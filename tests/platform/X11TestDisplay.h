@@ -1,5 +1,5 @@
 // A test host's side of the display: its connection, its mapped windows, an error counter that
-// must stay at 0, pixel read-back and a count of open descriptors (connections left open).
+// must stay at 0, pixel read-back, and the descriptors it has open (connections not closed).
 #pragma once
 
 #include <X11/Xlib.h>
@@ -8,18 +8,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <dirent.h>
 #include <thread>
 
-// A server that other test programs share now and then refuses a new connection for a moment
-// (its listen queue is full); a host on such a server tries again, for a bounded time.
+#include "gui/ImageFiles.h"
+
+// A server shared with other test programs refuses a new connection now and then (its listen
+// queue is full); a host on such a server tries again, for about 20 seconds.
 inline Display* openTestDisplay() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    Display* dpy = XOpenDisplay(nullptr);
-    while (!dpy && std::chrono::steady_clock::now() < end && XDisplayName(nullptr)[0] != '\0') {
+    Display* dpy = nullptr;
+    for (int i = 0; i < 2000 && !(dpy = XOpenDisplay(nullptr)) && *XDisplayName(nullptr); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        dpy = XOpenDisplay(nullptr);
-    }
     return dpy;
 }
 
@@ -33,18 +31,15 @@ inline int countHostError(Display*, XErrorEvent*) {
     return 0;
 }
 
-// A mapped top-level window, as a host makes for an editor; waits (bounded) for the map.
+// A mapped top-level window, as a host makes for an editor; waits (for at most 20 seconds)
+// until it is mapped.
 inline Window mapTestWindow(Display* dpy, int x, int y, int w, int h) {
-    const Window win =
-        XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, static_cast<unsigned>(w),
-                            static_cast<unsigned>(h), 0, 0, 0x202020);
+    const Window win = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, y, w, h, 0, 0, 0x202020);
     XSelectInput(dpy, win, StructureNotifyMask);
     XMapWindow(dpy, win);
     XSync(dpy, False);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     XEvent event;
-    while (!XCheckTypedWindowEvent(dpy, win, MapNotify, &event) &&
-           std::chrono::steady_clock::now() < end)
+    for (int i = 0; i < 10000 && !XCheckTypedWindowEvent(dpy, win, MapNotify, &event); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     return win;
 }
@@ -52,23 +47,12 @@ inline Window mapTestWindow(Display* dpy, int x, int y, int w, int h) {
 // The RGB of one pixel of a window on the screen; 0xdeadbeef when it cannot be read.
 inline std::uint32_t screenPixel(Display* dpy, Window w, int x, int y) {
     XImage* image = XGetImage(dpy, w, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image)
-        return 0xdeadbeef;
-    const unsigned long p = XGetPixel(image, 0, 0);
-    XDestroyImage(image);
-    return static_cast<std::uint32_t>(p & 0xffffff);
+    const std::uint32_t rgb = image ? XGetPixel(image, 0, 0) & 0xffffff : 0xdeadbeef;
+    if (image)
+        XDestroyImage(image);
+    return rgb;
 }
 
 inline void* windowHandle(Window w) {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(w));
-}
-
-inline int openFileDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
 }
