@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cairo-xlib.h>
 #include <cairo.h>
+#include <mutex>
 #include <poll.h>
 
 #include "gui/CDrawContext.h"
@@ -41,6 +42,15 @@ struct OpenGraphics {
 std::vector<OpenGraphics>& openGraphics() {
     thread_local std::vector<OpenGraphics> list;
     return list;
+}
+
+// The X extension library keeps per-process records that it creates when the first connection
+// meets an extension and frees when the last one closes, without a lock: two editors on two
+// threads, one closing its connection while the other sets up drawing, freed a record twice.
+// Connections of ours set up drawing and close one at a time.
+std::mutex& extensionRecords() {
+    static std::mutex lock;
+    return lock;
 }
 
 // Bounds the work of one call, so that a flood of events cannot hold the host's thread.
@@ -129,6 +139,7 @@ std::unique_ptr<X11Window> X11Window::create(unsigned long parent, std::int32_t 
     }
     if (errorCode) {
         X11ErrorTrap::unregisterDisplay(d);
+        const std::lock_guard<std::mutex> records(extensionRecords());
         XCloseDisplay(d);
         return nullptr;
     }
@@ -144,6 +155,7 @@ X11Window::~X11Window() {
         releaseSurfaces();
         // The device goes before the connection, so that the next window on a new
         // connection starts clean.
+        const std::lock_guard<std::mutex> records(extensionRecords());
         if (device) {
             cairo_device_finish(device);
             cairo_device_destroy(device);
@@ -158,6 +170,7 @@ X11Window::~X11Window() {
         }
     }
     X11ErrorTrap::unregisterDisplay(dpy);
+    const std::lock_guard<std::mutex> records(extensionRecords());
     XCloseDisplay(dpy);
 }
 
@@ -178,6 +191,7 @@ bool X11Window::prepareSurfaces() {
     const std::int32_t w = std::max(width, 1);
     const std::int32_t h = std::max(height, 1);
     if (!windowSurface) {
+        const std::lock_guard<std::mutex> records(extensionRecords());
         windowSurface = cairo_xlib_surface_create(dpy, win, static_cast<Visual*>(visual), w, h);
         if (!device && cairo_surface_get_device(windowSurface))
             device = cairo_device_reference(cairo_surface_get_device(windowSurface));

@@ -115,7 +115,7 @@ TEST_F(RenderTool, SoundsAsAHostThatSendsTheSameBlocks) {
         << complaint;
     EXPECT_EQ(complaint, "") << "no progress bar when the errors go to no terminal";
     EXPECT_NE(said.find("5 bars at 48000 Hz"), std::string::npos) << said;
-    EXPECT_GT(readFile(path("out.png")).size(), 1000u);
+    EXPECT_GT(std::filesystem::file_size(path("out.png")), 1000u);
     const Sound out = readSound(path("out.wav"));
     EXPECT_EQ(out.rate, 48000);
     ASSERT_EQ(out.samples.size(), 2 * input.size()) << "mono played on both sides";
