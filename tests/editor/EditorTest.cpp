@@ -217,6 +217,25 @@ TEST(EmbeddedImages, StandInForMissingFiles) {
     ResourceFolder::setSearchFolders({});
 }
 
+// Hosts may make instances on several threads at once (tracks of a session loaded in parallel);
+// each decodes the editor's pictures meanwhile, which must share nothing unguarded.
+TEST(EditorPictures, DecodedByInstancesMadeOnTwoThreadsAtOnce) {
+    auto make = [] {
+        for (int i = 0; i < 3; ++i) {
+            TestHost host;
+            AEffect* fx = host.instantiateWith(
+                [](audioMasterCallback cb) { return (new Stammerix(cb))->getAeffect(); });
+            ERect* rect = nullptr;
+            EXPECT_EQ(TestHost::dispatch(fx, effEditGetRect, 0, 0, &rect), 1);
+            EXPECT_EQ(rect ? rect->right * 1000 + rect->bottom : 0, 480340);
+            host.close(fx);
+        }
+    };
+    std::thread a(make), b(make);
+    a.join();
+    b.join();
+}
+
 // The throttle of the idle work inside mouse-tracking loops: after a full pass at p, a call at t
 // works at once from p + 100, after a short wait from p + 46, not before; also across the wrap
 // of the 32-bit millisecond clock (every 49.7 days of uptime).
