@@ -3,6 +3,7 @@
 // their idle, the idle throttle; the oscilloscope's drawing against a reference picture, and its
 // hand-over from the audio thread while the writer runs (also under ThreadSanitizer).
 #include <cmath>
+#include <random>
 
 #include "AudioBlock.h"
 #include "MidiEventList.h"
@@ -343,6 +344,43 @@ TEST(ScopeHandover, ReaderAlwaysSeesWholeFramesWhileTheWriterRuns) {
     writer.join();
     EXPECT_EQ(frame->sequence, 20000u);
     EXPECT_EQ(torn, 0);
+}
+
+// Against a plain reading of the loop: random writes, each published with the segments it
+// touched (some up to the loop's last sample), and now and then another capacity, length
+// (beyond the capacity reads as silence) or column count. The buffers are exactly the capacity,
+// so a read past them is caught.
+TEST(ScopeHandover, FramesShowTheLoopAsAPlainReadingOfItWould) {
+    std::mt19937 random(9);
+    const int size = 70000;
+    std::vector<float> left(size), right(size);
+    auto handover = std::make_unique<ScopeHandover>();
+    auto frame = std::make_unique<ScopeFrame>();
+    int capacity = size, length = size, columns = 480, wrong = 0;
+    handover->setColumns(columns);
+    for (int step = 0; step < 400; ++step) {
+        const int change = step % 5 ? static_cast<int>(random() % 24) : 3;
+        if (change == 0)
+            capacity = size - static_cast<int>(random() % 30000);
+        if (change == 1)
+            length = 1 + static_cast<int>(random() % (size + 20000));
+        if (change == 2)
+            handover->setColumns(columns = 1 + static_cast<int>(random() % 2048));
+        const int count = 1 + static_cast<int>(random() % 20000);
+        const int first =
+            change == 3 ? capacity - count : static_cast<int>(random() % (capacity - count));
+        for (int i = first; i < first + count; ++i)
+            right[i] = -(left[i] = static_cast<float>(random() % 1000));
+        handover->publish(left.data(), right.data(), capacity, length, 0, 0,
+                          ScopeHandover::segmentsOf(first, count));
+        ASSERT_TRUE(handover->take(*frame));
+        for (int i = 0; i < columns; ++i) {
+            const int index = ScopeFrame::sampleIndex(length, columns, i);
+            const float expected = index < capacity ? left[index] : 0.0f;
+            wrong += frame->left[i] != expected || frame->right[i] != -expected;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 } // namespace

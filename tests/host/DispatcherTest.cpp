@@ -362,10 +362,13 @@ TEST(Utilities, FormattersGiveEightCharactersCutNeverRoundedAndSpeakerArrangemen
     VstSpeakerArrangement *to = nullptr, *from = nullptr;
     ASSERT_TRUE(e.allocateArrangement(&from, 12) && (from->type = 7)); // more than the 8 declared
     std::snprintf(from->speakers[0].name, 64, "first"), (&from->speakers[0])[11].azimuth = 11;
+    from->speakers[1].type = 2;
     ASSERT_TRUE(e.matchArrangement(&to, from) && to->numChannels == 12 && to->type == 7);
     EXPECT_EQ(std::memcmp(to->speakers, from->speakers, 12 * sizeof(VstSpeakerProperties)), 0);
     EXPECT_TRUE(!e.matchArrangement(&to, nullptr) && !e.copySpeaker(nullptr, from->speakers));
     EXPECT_TRUE(e.deallocateArrangement(&to) && !to && e.deallocateArrangement(&from));
+    EXPECT_TRUE(e.allocateArrangement(&to, 0) && to->numChannels == 0 &&
+                e.deallocateArrangement(&to));
 }
 
 } // namespace
