@@ -193,8 +193,8 @@ bool X11Window::prepareSurfaces() {
     if (!windowSurface) {
         const std::lock_guard<std::mutex> records(extensionRecords());
         windowSurface = cairo_xlib_surface_create(dpy, win, static_cast<Visual*>(visual), w, h);
-        if (!device && cairo_surface_get_device(windowSurface))
-            device = cairo_device_reference(cairo_surface_get_device(windowSurface));
+        // The window's only surface: its device is kept until the connection closes.
+        device = cairo_device_reference(cairo_surface_get_device(windowSurface));
     }
     if (!backBuffer || bufferWidth != w || bufferHeight != h) {
         cairo_xlib_surface_set_size(windowSurface, w, h);
