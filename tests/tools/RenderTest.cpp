@@ -159,9 +159,14 @@ TEST_F(RenderTool, RandomBlocksRecordTheSameLoopAsFixedOnes) {
     write("keys.mid", midiFile(0, {keyTrack({{0, 0x90, 60}, {2160, 0x80, 60}})}));
     groove(4);
     const std::string song = "--input " + at("groove.wav") + "--midi " + at("keys.mid") + kModule;
-    ASSERT_EQ(render(song + "--block 512 " + at("fixed.wav")), 0) << complaint;
-    ASSERT_EQ(render(song + "--block random " + at("random.wav")), 0) << complaint;
-    const Sound fixed = readSound(path("fixed.wav")), random = readSound(path("random.wav"));
+    // The random render's name is no UTF-8 (a Latin-1 "e" acute): its plot is drawn whole.
+    const std::string name = "random-caf\xE9";
+    ASSERT_EQ(render(song + "--block 512 --plot " + at("fixed.png") + at("fixed.wav")), 0);
+    ASSERT_EQ(render(song + "--block random --plot " + at(name + ".png") + at(name + ".wav")), 0)
+        << complaint;
+    EXPECT_GT(std::filesystem::file_size(path(name + ".png")),
+              std::filesystem::file_size(path("fixed.png")) * 9 / 10);
+    const Sound fixed = readSound(path("fixed.wav")), random = readSound(path(name + ".wav"));
     ASSERT_EQ(fixed.samples.size(), 2u * 4 * 96000);
     ASSERT_EQ(random.samples.size(), fixed.samples.size());
     // From bar 3 on, the loop plays alone.

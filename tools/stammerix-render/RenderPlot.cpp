@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "RoundedRect.h"
+#include "platform/TextEncoding.h"
 
 namespace {
 
@@ -51,10 +52,12 @@ void text(cairo_t* cr, double x, double y, const std::string& s, double size, bo
     cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
+    // File names need not be UTF-8, and one invalid byte would blank the rest of the picture.
+    const std::string shown = TextEncoding::drawable(s.c_str());
     cairo_text_extents_t e;
-    cairo_text_extents(cr, s.c_str(), &e);
+    cairo_text_extents(cr, shown.c_str(), &e);
     cairo_move_to(cr, x - alignRight * e.x_advance, y);
-    cairo_show_text(cr, s.c_str());
+    cairo_show_text(cr, shown.c_str());
 }
 
 double textWidth(cairo_t* cr, const std::string& s, double size, bool bold) {
@@ -62,7 +65,7 @@ double textWidth(cairo_t* cr, const std::string& s, double size, bool bold) {
                            bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, size);
     cairo_text_extents_t e;
-    cairo_text_extents(cr, s.c_str(), &e);
+    cairo_text_extents(cr, TextEncoding::drawable(s.c_str()).c_str(), &e);
     return e.x_advance;
 }
 
