@@ -67,7 +67,6 @@ Lv2Plugin::Lv2Plugin(double rate, LV2_URID_Map* map, LV2_Log_Log* log)
     // The opening a 2.x host gives it.
     aeffect->dispatcher(aeffect, effOpen, 0, 0, nullptr, 0.0f);
     aeffect->dispatcher(aeffect, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
-    pending.numEvents = 0;
 }
 
 Lv2Plugin::~Lv2Plugin() {
@@ -80,12 +79,11 @@ Lv2Plugin::~Lv2Plugin() {
 
 std::intptr_t Lv2Plugin::callback(AEffect* effect, std::int32_t opcode, std::int32_t, std::intptr_t,
                                   void* ptr, float) {
-    Lv2Plugin* self = effect != nullptr && effect->user != nullptr
-                          ? static_cast<Lv2Plugin*>(effect->user)
-                          : constructing;
+    // The effect asks its version before it exists, then always through its record.
     if (opcode == audioMasterVersion)
         return 2400;
-    return self != nullptr ? self->answer(opcode, ptr) : 0;
+    Lv2Plugin* self = effect->user != nullptr ? static_cast<Lv2Plugin*>(effect->user) : constructing;
+    return self->answer(opcode, ptr);
 }
 
 std::intptr_t Lv2Plugin::answer(std::int32_t opcode, void* ptr) {
