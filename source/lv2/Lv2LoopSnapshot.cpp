@@ -38,12 +38,14 @@ bool Lv2LoopSnapshot::beginRun() {
 }
 
 void Lv2LoopSnapshot::endRun(const Stammerix& effect) {
-    if (state.load() == kWanted) {
+    if (state.load(std::memory_order_acquire) == kWanted) {
         copyFrom(effect);
         int wanted = kWanted;
         state.compare_exchange_strong(wanted, kTaken);
     }
-    inRun.store(false);
+    // Only the block's start needs the full fence: a saver that still sees the block running
+    // waits for the next one.
+    inRun.store(false, std::memory_order_release);
 }
 
 bool Lv2LoopSnapshot::take(bool active, const Stammerix& effect) {

@@ -82,7 +82,8 @@ std::intptr_t Lv2Plugin::callback(AEffect* effect, std::int32_t opcode, std::int
     // The effect asks its version before it exists, then always through its record.
     if (opcode == audioMasterVersion)
         return 2400;
-    Lv2Plugin* self = effect->user != nullptr ? static_cast<Lv2Plugin*>(effect->user) : constructing;
+    Lv2Plugin* self =
+        effect->user != nullptr ? static_cast<Lv2Plugin*>(effect->user) : constructing;
     return self->answer(opcode, ptr);
 }
 

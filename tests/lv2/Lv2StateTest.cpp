@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <thread>
 
 #include "Lv2Bar.h"
@@ -201,14 +202,19 @@ TEST(Lv2State, ASaveWhileBlocksRunGetsTheLoopOfOneBlockBoundary) {
     bar.host.setControl(0, 1.0f);
     bar.run(480); // the gain is up before the blocks of the test begin
     std::atomic<bool> stop{false};
+    // Block k records the value k over its 480 frames: a loop copied while a block writes would
+    // hold a block's span with two values.
     std::thread audio([&] {
-        // Block k records the value k over its 480 frames: a loop copied while a block
-        // writes would hold a block's span with two values.
         for (int k = 1; !stop.load(); ++k) {
             std::fill(bar.inL.begin(), bar.inL.end(), static_cast<float>(k));
             bar.run(480);
         }
     });
+    // The blocks stop however the checks end.
+    std::unique_ptr<std::thread, void (*)(std::thread*)> joined(&audio,
+                                                                [](std::thread* t) { t->join(); });
+    auto stopping = std::unique_ptr<std::atomic<bool>, void (*)(std::atomic<bool>*)>(
+        &stop, [](std::atomic<bool>* s) { s->store(true); });
     for (int save = 0; save < 10; ++save) {
         Table table;
         ASSERT_EQ(table.save(bar), LV2_STATE_SUCCESS);
@@ -220,8 +226,6 @@ TEST(Lv2State, ASaveWhileBlocksRunGetsTheLoopOfOneBlockBoundary) {
                                     [&](float v) { return v == left[span]; }))
                 << "save " << save << ", frames from " << span;
     }
-    stop.store(true);
-    audio.join();
 }
 
 } // namespace
