@@ -138,7 +138,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                perFrame[run.benchmark_name()] = run.GetAdjustedRealTime() / kFrames;
+                perFrame[run.benchmark_name()] = run.GetAdjustedCPUTime() / kFrames;
     }
     void printRatios() const {
         double worst = 0.0;

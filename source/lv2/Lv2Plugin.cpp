@@ -159,23 +159,13 @@ void Lv2Plugin::run(std::uint32_t frames) {
         for (float* out : audioOut)
             if (out != nullptr)
                 std::fill(out, out + frames, 0.0f);
-        if (notify != nullptr && notify->atom.size >= sizeof(LV2_Atom_Sequence)) {
-            notify->atom.type = uris.atomSequence;
-            notify->atom.size = sizeof(LV2_Atom_Sequence_Body);
-            notify->body = LV2_Atom_Sequence_Body{0, 0};
-        }
+        clearNotify();
         transport.advance(frames);
         snapshot->endRun(*effect);
         return;
     }
     applyControlPorts();
-    // The host says how much room notify has; what is written says how much is used.
-    notifying = false;
-    if (notify != nullptr && notify->atom.size >= sizeof(LV2_Atom_Sequence)) {
-        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(notify),
-                                  notify->atom.size);
-        notifying = lv2_atom_forge_sequence_head(&forge, &notifyFrame, 0) != 0;
-    }
+    const std::uint32_t room = clearNotify();
     // The block in pieces: every event takes effect at its own frame.
     std::uint32_t done = 0;
     if (control != nullptr) {
@@ -194,11 +184,22 @@ void Lv2Plugin::run(std::uint32_t frames) {
         processPiece(done, frames - done);
     // Events at the block's very end still reach the effect before the next block.
     deliverMidi();
-    if (notifying) {
-        notifyEditor();
-        lv2_atom_forge_pop(&forge, &notifyFrame);
-    }
+    if (room > 0)
+        notifyEditor(room);
     snapshot->endRun(*effect);
+}
+
+std::uint32_t Lv2Plugin::clearNotify() {
+    // The host says how much room notify has; the sequence written says how much is used. An
+    // empty one is written by hand: most blocks have nothing to tell.
+    if (notify == nullptr || notify->atom.size < sizeof(LV2_Atom_Sequence))
+        return 0;
+    const std::uint32_t room = notify->atom.size + sizeof(LV2_Atom);
+    notify->atom.type = uris.atomSequence;
+    notify->atom.size = sizeof(LV2_Atom_Sequence_Body);
+    notify->body.unit = 0;
+    notify->body.pad = 0;
+    return room;
 }
 
 void Lv2Plugin::handleEvent(const LV2_Atom* body) {
@@ -284,21 +285,32 @@ bool Lv2Plugin::room(std::size_t bytes) const {
     return forge.offset + bytes <= forge.size;
 }
 
-void Lv2Plugin::notifyEditor() {
-    if (editorOpen) {
-        const float now[2] = {effect->getParameter(0), effect->getParameter(1)};
-        if (editorNew || !(now[0] == sentParameters[0]) || !(now[1] == sentParameters[1])) {
-            sentParameters[0] = now[0];
-            sentParameters[1] = now[1];
-            writeParameters();
-        }
-        // About ten times a second, as the 2.x editor is refreshed.
-        if (editorNew || framesSinceScope > Stammerix::kRefreshFrames) {
-            framesSinceScope = 0;
-            writeScope();
-        }
-    }
+void Lv2Plugin::notifyEditor(std::uint32_t room) {
+    const bool fresh = editorNew;
     editorNew = false;
+    if (!editorOpen)
+        return;
+    const float now[2] = {effect->getParameter(0), effect->getParameter(1)};
+    const bool parameters =
+        fresh || !(now[0] == sentParameters[0]) || !(now[1] == sentParameters[1]);
+    // About ten times a second, as the 2.x editor is refreshed.
+    const bool scope = fresh || framesSinceScope > Stammerix::kRefreshFrames;
+    if (!parameters && !scope)
+        return;
+    LV2_Atom_Forge_Frame sequence;
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(notify), room);
+    if (lv2_atom_forge_sequence_head(&forge, &sequence, 0) == 0)
+        return;
+    if (parameters) {
+        sentParameters[0] = now[0];
+        sentParameters[1] = now[1];
+        writeParameters();
+    }
+    if (scope) {
+        framesSinceScope = 0;
+        writeScope();
+    }
+    lv2_atom_forge_pop(&forge, &sequence);
 }
 
 // The bytes of an event holding an object with these property bodies.

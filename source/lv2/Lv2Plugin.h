@@ -70,7 +70,9 @@ private:
     void deliverMidi();
     void processPiece(std::uint32_t offset, std::uint32_t frames);
     void readPosition(const LV2_Atom_Object* object);
-    void notifyEditor();
+    // Writes an empty sequence to notify; the room the host gave it, 0 for none.
+    std::uint32_t clearNotify();
+    void notifyEditor(std::uint32_t room);
     void writeParameters();
     void writeScope();
     bool saveLoopFile(LV2_State_Store_Function store, LV2_State_Handle handle,
@@ -107,8 +109,6 @@ private:
 
     // The editor: open or not, the oscilloscope's width, what it was last sent.
     LV2_Atom_Forge forge{};
-    LV2_Atom_Forge_Frame notifyFrame{};
-    bool notifying = false;
     bool editorOpen = false;
     bool editorNew = false;
     std::int32_t scopeColumns = 0;

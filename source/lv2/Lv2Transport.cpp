@@ -21,22 +21,33 @@ bool positive(const std::optional<double>& value) {
 } // namespace
 
 Lv2Transport::Lv2Transport(double sampleRate)
-    : rate(std::isfinite(sampleRate) && sampleRate > 0.0 ? sampleRate : 44100.0) {}
-
-double Lv2Transport::unitsPerFrame() const {
-    const double perMinute = quarters ? beatsPerMinute * beatUnit / 4.0 : beatsPerMinute;
-    return perMinute / 60.0 / rate;
+    : rate(std::isfinite(sampleRate) && sampleRate > 0.0 ? sampleRate : 44100.0) {
+    info.sampleRate = rate;
+    derive();
 }
 
-double Lv2Transport::quarterTempo() const {
-    return quarters ? beatsPerMinute : beatsPerMinute * 4.0 / beatUnit;
+void Lv2Transport::derive() {
+    const double perMinute = quarters ? beatsPerMinute * beatUnit / 4.0 : beatsPerMinute;
+    perFrame = perMinute / 60.0 / rate;
+    barsPerUnit = 1.0 / beatsPerBar;
+    quarterBpm = quarters ? beatsPerMinute : beatsPerMinute * 4.0 / beatUnit;
+    info.tempo = quarterBpm;
+    info.timeSigNumerator = static_cast<std::int32_t>(std::lround(std::min(beatsPerBar, 1e6)));
+    info.timeSigDenominator = beatUnit;
 }
 
 Lv2Transport::Musical Lv2Transport::now() const {
     // One product from the last message, so that rounding does not pile up block by block.
-    const double beats = anchor.barBeat + static_cast<double>(elapsed) * speed * unitsPerFrame();
-    const double bars = std::floor(beats / beatsPerBar);
-    return {anchor.bar + bars, beats - bars * beatsPerBar};
+    const double beats = anchor.barBeat + static_cast<double>(elapsed) * speed * perFrame;
+    // A product instead of a division on every block; its rounding may land a bar off at a
+    // bar line, which the remainder shows.
+    double bars = std::floor(beats * barsPerUnit);
+    double rest = beats - bars * beatsPerBar;
+    if (rest >= beatsPerBar)
+        bars += 1.0, rest -= beatsPerBar;
+    else if (rest < 0.0)
+        bars -= 1.0, rest += beatsPerBar;
+    return {anchor.bar + bars, rest};
 }
 
 void Lv2Transport::learnTempoUnit(const Lv2Position& p) {
@@ -74,6 +85,7 @@ double Lv2Transport::wholeFrame(double barBeat) const {
 
 void Lv2Transport::apply(const Lv2Position& p) {
     learnTempoUnit(p);
+    derive();
     const Musical reached = now();
     const double frameReached = anchorFrame + static_cast<double>(elapsed) * speed;
 
@@ -87,6 +99,7 @@ void Lv2Transport::apply(const Lv2Position& p) {
         beatUnit = static_cast<std::int32_t>(std::lround(*p.beatUnit));
     if (beatUnit < 1)
         beatUnit = 4;
+    derive();
 
     anchorFrame = usable(p.frame) ? *p.frame : frameReached;
     const bool bars = usable(p.bar) || usable(p.barBeat);
@@ -114,16 +127,12 @@ void Lv2Transport::advance(std::int64_t frames) {
 }
 
 const VstTimeInfo& Lv2Transport::timeInfo() {
+    // Tempo, rate and signature are kept up to date by derive; the fields nobody reads stay 0.
     const Musical at = now();
     const double quartersPerUnit = 4.0 / beatUnit;
-    info = VstTimeInfo{};
     info.samplePos = anchorFrame + static_cast<double>(elapsed) * speed;
-    info.sampleRate = rate;
-    info.tempo = quarterTempo();
     info.barStartPos = at.bar * beatsPerBar * quartersPerUnit;
     info.ppqPos = info.barStartPos + at.barBeat * quartersPerUnit;
-    info.timeSigNumerator = static_cast<std::int32_t>(std::lround(std::min(beatsPerBar, 1e6)));
-    info.timeSigDenominator = beatUnit;
     info.flags = kVstTempoValid | (speed != 0.0 ? kVstTransportPlaying : 0);
     return info;
 }

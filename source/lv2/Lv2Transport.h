@@ -32,7 +32,7 @@ public:
     // start in quarter notes, signature, sample rate, and playing while the speed is not 0.
     const VstTimeInfo& timeInfo();
 
-    double quarterTempo() const;
+    double quarterTempo() const { return quarterBpm; }
     bool countsQuarters() const { return quarters; }
     bool playing() const { return speed != 0.0; }
 
@@ -44,7 +44,9 @@ private:
     // Where the transport stands now, in bars and beat units.
     Musical now() const;
     // Beat units the transport moves per frame at speed 1.
-    double unitsPerFrame() const;
+    double unitsPerFrame() const { return perFrame; }
+    // Works out what the blocks read from the tempo, the signature and the tempo's unit.
+    void derive();
     // Learns the tempo's unit from how far the host's bar position moved since the last
     // message, against what either reading of the tempo predicts.
     void learnTempoUnit(const Lv2Position& position);
@@ -62,5 +64,9 @@ private:
     std::int64_t elapsed = 0;
     // The anchor came with a bar position, and tempo and speed have stayed since.
     bool anchorFromBars = false;
+    // Derived from the fields above whenever a message changes them.
+    double perFrame = 0.0;
+    double barsPerUnit = 0.25;
+    double quarterBpm = 120.0;
     VstTimeInfo info{};
 };
