@@ -86,11 +86,14 @@ struct Table {
     }
 };
 
-// Plays the bar with the editor open: the loop as it plays, and the type as the editor hears it.
+// Plays the bar with the editor open: the loop as it plays, and the parameters as the editor
+// hears them (recording times 10 plus the type).
 std::pair<std::vector<float>, float> playOpen(Bar& bar) {
     bar.host.editor(true);
     bar.run(1);
-    const float type = bar.host.parameters ? bar.host.parameters->typeRecording : -1.0f;
+    const float type = bar.host.parameters ? bar.host.parameters->recording * 10.0f +
+                                                 bar.host.parameters->typeRecording
+                                           : -1.0f;
     bar.frame = 0;
     bar.host.position(0, HostPosition{0, 0, 1.0f, 0.0f, 4.0f, 120.0f, 4});
     return {bar.play(), type};
@@ -127,6 +130,13 @@ TEST(Lv2State, TheLoopComesBackWithTheSessionAsAFileOrABlob) {
         EXPECT_EQ(typeAgain, type) << "blob " << blob;
         EXPECT_TRUE(again == loop) << "blob " << blob;
     }
+    // Saved while recording: it records again.
+    table.values[world.map(STAMMERIX_LV2_PREFIX "recording")].second.assign(4, 0);
+    *reinterpret_cast<float*>(
+        table.values[world.map(STAMMERIX_LV2_PREFIX "recording")].second.data()) = 1.0f;
+    Bar third(world);
+    EXPECT_EQ(table.restore(third), LV2_STATE_SUCCESS);
+    EXPECT_EQ(playOpen(third).second, 10.0f + type);
     EXPECT_TRUE(world.log().empty());
 }
 

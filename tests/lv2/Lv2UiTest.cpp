@@ -132,7 +132,9 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
         return true;
     };
     const std::uint32_t kLeftColour = 0xE2B028;
+    // The left channel above the oscilloscope's middle line, the right one (red) below it.
     const auto scopePixels = [&] { return pixelsOf(dpy, editor, 36, 19, 408, 60, kLeftColour); };
+    const auto rightPixels = [&] { return pixelsOf(dpy, editor, 36, 99, 408, 60, 0xFF0101); };
     const auto button2 = [&] {
         long sum = 0;
         pixelsOf(dpy, editor, 118, 210, 24, 83, 0, &sum);
@@ -175,7 +177,8 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
         ++events;
     }
     EXPECT_EQ(events, 2);
-    EXPECT_TRUE(idleUntil([&] { return scopePixels() > 200 && button2() != released; }));
+    EXPECT_TRUE(idleUntil(
+        [&] { return scopePixels() > 1000 && rightPixels() > 1000 && button2() != released; }));
     // The control port's value comes back too: recording off.
     const float off = 0.0f;
     descriptor->port_event(handle, Lv2Uris::kRecording, sizeof off, 0, &off);
