@@ -285,6 +285,8 @@ TEST(Session, WhatTheProbeShows) {
     for (std::intptr_t value : {0, 1, 1})
         TestHost::dispatch(s.fx, effMainsChanged, 0, value);
     EXPECT_TRUE(s.host.count(audioMasterWantMidi) == 2 && s.host.calls().size() == 2);
+    for (const HostCall& call : s.host.calls())
+        EXPECT_EQ(call.value, 1) << "asks for MIDI";
     // The editor's size is known before it is ever opened: the background picture's.
     ERect* rect = nullptr;
     EXPECT_EQ(TestHost::dispatch(s.fx, effEditGetRect, 0, 0, &rect), 1);

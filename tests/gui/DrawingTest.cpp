@@ -56,6 +56,14 @@ TEST(DrawContext, PixelsOfStrokesFillsAndShapes) {
     }
     surface.endGraphics(graphics);
     expectPicture(surface, "primitives");
+    // Colours to the platform's 16-bit channels and back.
+    RGBColor rgb{};
+    CColor back{};
+    CColor2RGBColor(CColor{1, 128, 255, 255}, rgb);
+    RGBColor2CColor(rgb, back);
+    EXPECT_EQ(
+        textf("%u %u %u %u %u %u", rgb.red, rgb.green, rgb.blue, back.red, back.green, back.blue),
+        "257 32896 65535 1 128 255");
 }
 
 TEST(DrawContext, TextOfAnyBytesIsDrawnInsideItsRectangle) {
@@ -86,11 +94,14 @@ TEST(DrawContext, TextOfAnyBytesIsDrawnInsideItsRectangle) {
     // A new context starts with the system font, whatever was selected before.
     EXPECT_EQ(CDrawContext(nullptr, surface.graphics(), nullptr).getStringWidth("Stammerix"), span);
     const auto umlaut = c.getStringWidth("\xC3\x84");
-    EXPECT_EQ(textf("%d%d %d%d%d%d %08x", lit > 20, grey > 0, outside, c.getStringWidth(high) > 0,
+    // Past a row's end is outside the picture, not the next row.
+    EXPECT_EQ(textf("%d%d %d%d%d%d %08x %x", lit > 20, grey > 0, outside,
+                    c.getStringWidth(high) > 0,
                     c.getStringWidth("Caf\xC3\xA9") == c.getStringWidth("Caf\x8E") && umlaut > 0 &&
-                        c.getStringWidth("\x80") == umlaut,
+                        c.getStringWidth("\x80") == umlaut &&
+                        c.getStringWidth("Caf\xC3") == c.getStringWidth("Caf\xE2\x88\x9A"),
                     c.getStringWidth(dB) == c.getStringWidth("-\xE2\x88\x9E") &&
                         c.getStringWidth(dB) != c.getStringWidth("-?"),
-                    surface.pixel(70, 30) & surface.pixel(109, 39)),
-              "11 0111 ffffffff");
+                    surface.pixel(70, 30) & surface.pixel(109, 39), surface.pixel(190, 29)),
+              "11 0111 ffffffff 0");
 }
