@@ -155,7 +155,8 @@ void Lv2Plugin::applyControlPorts() {
 
 void Lv2Plugin::run(std::uint32_t frames) {
     if (!snapshot->beginRun()) {
-        // The host saves and the saving thread is copying the loop: this block leaves it alone.
+        // The saving thread stalled in the middle of reading the loop: this one block leaves it
+        // alone rather than write under it.
         for (float* out : audioOut)
             if (out != nullptr)
                 std::fill(out, out + frames, 0.0f);

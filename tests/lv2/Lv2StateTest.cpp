@@ -205,36 +205,55 @@ TEST(Lv2State, ASavedLoopThatCannotBeUsedRestoresNothingAndSaysWhy) {
     EXPECT_NE(world.log().back().find("48000"), std::string::npos) << world.log().back();
 }
 
-TEST(Lv2State, ASaveWhileBlocksRunGetsTheLoopOfOneBlockBoundary) {
-    Lv2World world;
-    Bar bar(world);
-    ASSERT_TRUE(bar.host.instance);
-    bar.host.setControl(0, 1.0f);
-    bar.run(480); // the gain is up before the blocks of the test begin
-    std::atomic<bool> stop{false};
-    // Block k records the value k over its 480 frames: a loop copied while a block writes would
-    // hold a block's span with two values.
-    std::thread audio([&] {
-        for (int k = 1; !stop.load(); ++k) {
-            std::fill(bar.inL.begin(), bar.inL.end(), static_cast<float>(k));
-            bar.run(480);
+// Saves while blocks k = 1, 2, ... of 480 frames record the value k, after a pause: none
+// (blocks run all along), or about the 50 ms after which the saving thread, tired of waiting,
+// reads the loop itself (in steps, so that blocks start before, during and after its reading).
+// Every saved loop is of one block boundary (no 480 frames with two values), and the blocks
+// play exactly as those of an instance nobody saves.
+TEST(Lv2State, ASaveWhileBlocksRunGetsTheLoopOfOneInstantAndChangesNoBlock) {
+    for (int pause = 0; pause < 50600; pause = pause == 0 ? 50000 : pause + 25) {
+        SCOPED_TRACE(pause);
+        Lv2World world;
+        Bar bar(world), twin(world);
+        std::uint64_t heard[2] = {14695981039346656037u, 14695981039346656037u};
+        int blocks = 0;
+        auto block = [&](Bar& b, int k, std::uint64_t& hash) {
+            const std::uint32_t n = 480;
+            std::fill(b.inL.begin(), b.inL.end(), static_cast<float>(k));
+            b.run(n);
+            const float* out = &b.outL[static_cast<std::size_t>((b.frame - n) % Bar::kFrames)];
+            for (std::uint32_t i = 0; i < n; ++i)
+                hash = (hash ^ std::hash<float>()(out[i])) * 1099511628211u;
+        };
+        for (Bar* b : {&bar, &twin})
+            b->host.setControl(0, 1.0f), block(*b, 0, heard[b == &twin]);
+        std::atomic<bool> stop{false};
+        const auto start = std::chrono::steady_clock::now();
+        std::thread audio([&] {
+            std::this_thread::sleep_until(start + std::chrono::microseconds(pause));
+            while (!stop.load() && (pause == 0 || blocks < 20))
+                block(bar, ++blocks, heard[0]);
+        });
+        // The blocks stop however the checks end.
+        std::unique_ptr<std::thread, void (*)(std::thread*)> joined(
+            &audio, [](std::thread* t) { t->join(); });
+        auto stopping = std::unique_ptr<std::atomic<bool>, void (*)(std::atomic<bool>*)>(
+            &stop, [](std::atomic<bool>* s) { s->store(true); });
+        for (int save = 0; save < (pause == 0 ? 10 : 1); ++save) {
+            Table table;
+            ASSERT_EQ(table.save(bar), LV2_STATE_SUCCESS);
+            const auto& bytes = table.values[world.map(STAMMERIX_LV2_PREFIX "loopData")].second;
+            ASSERT_EQ(bytes.size(), 2 * sizeof(float) * Bar::kFrames);
+            const auto* left = reinterpret_cast<const float*>(bytes.data());
+            for (std::int64_t span = 480; span < Bar::kFrames; span += 480)
+                ASSERT_TRUE(std::all_of(left + span, left + span + 480,
+                                        [&](float v) { return v == left[span]; }))
+                    << "save " << save << ", frames from " << span;
         }
-    });
-    // The blocks stop however the checks end.
-    std::unique_ptr<std::thread, void (*)(std::thread*)> joined(&audio,
-                                                                [](std::thread* t) { t->join(); });
-    auto stopping = std::unique_ptr<std::atomic<bool>, void (*)(std::atomic<bool>*)>(
-        &stop, [](std::atomic<bool>* s) { s->store(true); });
-    for (int save = 0; save < 10; ++save) {
-        Table table;
-        ASSERT_EQ(table.save(bar), LV2_STATE_SUCCESS);
-        const auto& bytes = table.values[world.map(STAMMERIX_LV2_PREFIX "loopData")].second;
-        ASSERT_EQ(bytes.size(), 2 * sizeof(float) * Bar::kFrames);
-        const auto* left = reinterpret_cast<const float*>(bytes.data());
-        for (std::int64_t span = 480; span < Bar::kFrames; span += 480)
-            ASSERT_TRUE(std::all_of(left + span, left + span + 480,
-                                    [&](float v) { return v == left[span]; }))
-                << "save " << save << ", frames from " << span;
+        stopping.reset(), joined.reset();
+        for (int k = 1; k <= blocks; ++k)
+            block(twin, k, heard[1]);
+        EXPECT_EQ(heard[0], heard[1]) << blocks << " blocks";
     }
 }
 
