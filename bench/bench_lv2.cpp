@@ -2,6 +2,7 @@
 // blocks in one run: the bundle loaded through lilv, the module through our 2.x host, recording
 // on in each type, the transport moving (one time:Position at the start for LV2, the time
 // information every block for 2.x). Prints ns per frame and each type's ratio of LV2 to 2.x.
+// Run it as build/release/bench/bench_lv2 --benchmark_repetitions=5 on a quiet machine.
 #include <benchmark/benchmark.h>
 
 #include <lilv/lilv.h>
@@ -131,14 +132,20 @@ void BM_Lv2(benchmark::State& state) {
 }
 BENCHMARK(BM_Lv2)->DenseRange(0, 7)->ArgName("type");
 
-// Collects the per-frame times and prints, per type, the LV2 edition against the 2.x one.
+// Collects the per-frame times and prints, per type, the LV2 edition against the 2.x one. With
+// --benchmark_repetitions each side counts its fastest run: what another process on the machine
+// adds is no cost of either edition.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                perFrame[run.benchmark_name()] = run.GetAdjustedCPUTime() / kFrames;
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+                const double time = run.GetAdjustedCPUTime() / kFrames;
+                auto [best, first] = perFrame.emplace(run.run_name.str(), time);
+                if (!first)
+                    best->second = std::min(best->second, time);
+            }
     }
     void printRatios() const {
         double worst = 0.0;

@@ -141,6 +141,12 @@ void Lv2Plugin::deactivate() {
     aeffect->dispatcher(aeffect, effMainsChanged, 0, 0, nullptr, 0.0f);
 }
 
+bool Lv2Plugin::portsMoved() const {
+    // Most blocks: both ports as they were.
+    return adoptPorts || (controlPorts[0] != nullptr && !(*controlPorts[0] == lastPort[0])) ||
+           (controlPorts[1] != nullptr && !(*controlPorts[1] == lastPort[1]));
+}
+
 void Lv2Plugin::applyControlPorts() {
     for (int i = 0; i < 2; ++i) {
         if (controlPorts[i] == nullptr)
@@ -165,7 +171,8 @@ void Lv2Plugin::run(std::uint32_t frames) {
         snapshot->endRun(*effect);
         return;
     }
-    applyControlPorts();
+    if (portsMoved())
+        applyControlPorts();
     const std::uint32_t room = clearNotify();
     // The block in pieces: every event takes effect at its own frame.
     std::uint32_t done = 0;
@@ -185,7 +192,7 @@ void Lv2Plugin::run(std::uint32_t frames) {
         processPiece(done, frames - done);
     // Events at the block's very end still reach the effect before the next block.
     deliverMidi();
-    if (room > 0)
+    if (room > 0 && (editorOpen || editorNew))
         notifyEditor(room);
     snapshot->endRun(*effect);
 }

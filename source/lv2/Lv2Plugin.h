@@ -64,6 +64,7 @@ private:
                                   std::intptr_t value, void* ptr, float opt);
     std::intptr_t answer(std::int32_t opcode, void* ptr);
 
+    bool portsMoved() const;
     void applyControlPorts();
     void handleEvent(const LV2_Atom* body);
     void queueMidi(const std::uint8_t* bytes, std::uint32_t size);

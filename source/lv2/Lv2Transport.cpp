@@ -31,6 +31,7 @@ void Lv2Transport::derive() {
     perFrame = perMinute / 60.0 / rate;
     barsPerUnit = 1.0 / beatsPerBar;
     quarterBpm = quarters ? beatsPerMinute : beatsPerMinute * 4.0 / beatUnit;
+    quartersPerUnit = 4.0 / beatUnit;
     info.tempo = quarterBpm;
     info.timeSigNumerator = static_cast<std::int32_t>(std::lround(std::min(beatsPerBar, 1e6)));
     info.timeSigDenominator = beatUnit;
@@ -129,7 +130,6 @@ void Lv2Transport::advance(std::int64_t frames) {
 const VstTimeInfo& Lv2Transport::timeInfo() {
     // Tempo, rate and signature are kept up to date by derive; the fields nobody reads stay 0.
     const Musical at = now();
-    const double quartersPerUnit = 4.0 / beatUnit;
     info.samplePos = anchorFrame + static_cast<double>(elapsed) * speed;
     info.barStartPos = at.bar * beatsPerBar * quartersPerUnit;
     info.ppqPos = info.barStartPos + at.barBeat * quartersPerUnit;

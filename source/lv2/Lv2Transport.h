@@ -68,5 +68,6 @@ private:
     double perFrame = 0.0;
     double barsPerUnit = 0.25;
     double quarterBpm = 120.0;
+    double quartersPerUnit = 1.0;
     VstTimeInfo info{};
 };
