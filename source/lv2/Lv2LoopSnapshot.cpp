@@ -108,10 +108,8 @@ bool Lv2LoopSnapshot::take(bool active, const Stammerix& effect) {
         if (!active || Clock::now() - begin > kBlockWait) {
             int wanted = kWanted;
             if (state.compare_exchange_strong(wanted, kSaverCopies)) {
-                if (copyBesideBlocks(effect)) {
-                    state.store(kTaken, std::memory_order_release);
-                    break;
-                }
+                if (copyBesideBlocks(effect))
+                    break; // blocks leave the copy alone until release
                 // Blocks run again: the next one's end makes the copy.
                 state.store(kWanted);
             }

@@ -117,6 +117,11 @@ long compareSession(const Variant& v, unsigned seed, int blocks) {
                     v.bpmInQuarters ? v.quarterBpm : v.quarterBpm * v.beatUnit / 4.0);
             }
             lv2.position(0, p);
+        } else if (v.messages == kOnChange && chance(0.1)) {
+            HostPosition p; // a tempo point's message: no position, the speed as it was,
+            p.speed = playing ? 1.0f : 0.0f; // and no signature (0, as some hosts write it)
+            p.beatsPerBar = 0.0f;
+            lv2.position(0, p);
         }
         moved = false;
         for (const Event& e : events)
