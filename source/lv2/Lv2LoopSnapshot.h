@@ -3,19 +3,14 @@
 // block: a block boundary, so the copy is the loop of one instant, made with one pass over the
 // loop's used length once per save, and never waiting for anybody.
 //
-// When no block comes within 50 ms (a host that saves while it does not process), the
-// saving thread copies the loop itself, a slice at a time, while blocks stay free to start:
-// before each slice it checks that no block has begun since the copy started. A block that
-// begins meanwhile plays as always; at most it waits for the one slice being read (well under
-// a microsecond's copy), and the saving thread throws its torn copy away and lets that block's
-// end make the copy instead. The saving thread gives up after a few seconds without a
-// consistent copy, and the host hears that the save failed.
-//
-// The two threads must never both miss each other's flag (each writes its own, then reads the
-// other's). A full fence on the audio thread at every block costs more than the rest of the
-// hand-over, so the saving thread pays for both: a process-wide barrier from the kernel
-// (membarrier) runs a fence on every thread of ours at that moment. Where the kernel has no
-// such barrier, both flags are written with a full fence.
+// When no block comes within 50 ms (a host that saves while it does not process), the saving
+// thread copies the loop itself, while blocks stay free to start at any moment: the audio
+// thread never waits and never plays anything but what it always plays. Each block counts
+// itself in and out (odd while it runs); a copy during which the count moved may hold parts of
+// two instants and is thrown away, and the next block's end makes the copy instead. The saving
+// thread gives up after a few seconds without a consistent copy, and the host hears that the
+// save failed. (The saving thread's read of a loop that a block is writing at that moment is
+// the one unsynchronised access here: its result is never used.)
 #pragma once
 
 #include <atomic>
@@ -28,25 +23,17 @@ class Lv2LoopSnapshot {
 public:
     explicit Lv2LoopSnapshot(std::int32_t capacity);
 
-    // Audio thread, at the start of a block: true if the block may run. False only when the
-    // saving thread, stalled in the middle of a slice, holds the loop for far longer than a
-    // slice's copy takes; the block must then leave the loop alone. Finish with endRun either
-    // way.
-    bool beginRun() {
+    // Audio thread, at the start of a block.
+    void beginRun() {
         blocks.store(blocks.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-        if (lightBlocks) {
-            inRun.store(true, std::memory_order_relaxed);
-            std::atomic_signal_fence(std::memory_order_seq_cst);
-        } else {
-            inRun.exchange(true); // the store with a full fence
-        }
-        return !saverReads.load() || waitForSlice();
+        // The count moves before anything the block writes.
+        releaseFence();
     }
     // Audio thread, at the end of a block: copies the effect's loop when a copy is wanted.
     void endRun(const Stammerix& effect) {
         if (state.load(std::memory_order_relaxed) == kWanted)
             copyAtBlockEnd(effect);
-        inRun.store(false, std::memory_order_release);
+        blocks.store(blocks.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     }
 
     // Saving thread: takes a copy, waiting for a block while the plug-in is active. The copy
@@ -60,23 +47,22 @@ public:
 
 private:
     enum State : int { kIdle, kWanted, kBlockCopies, kSaverCopies, kTaken };
-    bool waitForSlice();
+    void releaseFence() {
+#if defined(__SANITIZE_THREAD__)
+        blocks.fetch_add(0, std::memory_order_release); // the fence itself is not modelled
+#else
+        std::atomic_thread_fence(std::memory_order_release);
+#endif
+    }
     void copyAtBlockEnd(const Stammerix& effect);
-    // The saving thread's copy, slice by slice; false when a block began during it.
+    // The saving thread's copy; false when a block ran during it.
     bool copyBesideBlocks(const Stammerix& effect);
-    // The saving thread's side of the barrier; false if the kernel refused it.
-    bool fenceSaver() const;
+    void copyFrom(const Stammerix& effect);
 
     std::int32_t capacity;
     std::unique_ptr<float[]> copy;
     std::int32_t copied = 0;
-    // True when the kernel's process-wide barrier is there: the audio thread's own fence is
-    // then only the compiler's.
-    bool lightBlocks;
     std::atomic<int> state{kIdle};
-    std::atomic<bool> inRun{false};
-    // Blocks begun, written by the audio thread only: a change tells the saving thread that its
-    // slices are of different instants.
+    // Block starts and ends, written by the audio thread only: odd while a block runs.
     std::atomic<std::uint32_t> blocks{0};
-    std::atomic<bool> saverReads{false};
 };

@@ -88,7 +88,6 @@ void Lv2Transport::apply(const Lv2Position& p) {
     learnTempoUnit(p);
     derive();
     const Musical reached = now();
-    const double frameReached = anchorFrame + static_cast<double>(elapsed) * speed;
 
     if (usable(p.speed))
         speed = *p.speed;
@@ -102,7 +101,6 @@ void Lv2Transport::apply(const Lv2Position& p) {
         beatUnit = 4;
     derive();
 
-    anchorFrame = usable(p.frame) ? *p.frame : frameReached;
     const bool bars = usable(p.bar) || usable(p.barBeat);
     if (bars) {
         anchor.bar = usable(p.bar) ? std::floor(*p.bar) : reached.bar;
@@ -128,9 +126,9 @@ void Lv2Transport::advance(std::int64_t frames) {
 }
 
 const VstTimeInfo& Lv2Transport::timeInfo() {
-    // Tempo, rate and signature are kept up to date by derive; the fields nobody reads stay 0.
+    // Tempo, rate and signature are kept up to date by derive. The effect reads the musical
+    // position only; the fields nobody reads (the host's frame among them) stay 0.
     const Musical at = now();
-    info.samplePos = anchorFrame + static_cast<double>(elapsed) * speed;
     info.barStartPos = at.bar * beatsPerBar * quartersPerUnit;
     info.ppqPos = info.barStartPos + at.barBeat * quartersPerUnit;
     info.flags = kVstTempoValid | (speed != 0.0 ? kVstTransportPlaying : 0);

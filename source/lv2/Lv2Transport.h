@@ -60,7 +60,6 @@ private:
     bool quarters = false;
     // The last message's position, and the frames since then.
     Musical anchor{0.0, 0.0};
-    double anchorFrame = 0.0;
     std::int64_t elapsed = 0;
     // The anchor came with a bar position, and tempo and speed have stayed since.
     bool anchorFromBars = false;

@@ -9,7 +9,7 @@ struct Bar {
     Lv2Host host;
     std::vector<float> inL = std::vector<float>(kFrames), inR = inL, outL = inL, outR = inL;
     std::int64_t frame = 0;
-    explicit Bar(Lv2World& world, double rate = 48000.0) : host(world, rate, kFrames) {
+    explicit Bar(Lv2World& world, double rate = 48000.0) : host(world, rate) {
         for (std::size_t i = 0; i < inL.size(); ++i)
             inL[i] = static_cast<float>(i % 1000) / 1000.0f, inR[i] = -inL[i];
         HostPosition p;

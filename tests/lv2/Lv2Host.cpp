@@ -6,7 +6,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 #include "lv2/Lv2Uris.h"
 
@@ -74,21 +73,15 @@ int Lv2World::printLog(LV2_Log_Handle handle, LV2_URID, const char* format, va_l
     return n;
 }
 
-Lv2Host::Lv2Host(Lv2World& world, double rate, std::uint32_t maxBlock)
-    : world(world), controlBuffer(8192), notifyBuffer(8192), maxBlock(maxBlock) {
-    for (int c = 0; c < 2; ++c)
-        in[c].assign(maxBlock, 0.0f), out[c].assign(maxBlock, 0.0f);
+Lv2Host::Lv2Host(Lv2World& world, double rate)
+    : world(world), controlBuffer(8192), notifyBuffer(8192) {
     instance =
         world.plugin ? lilv_plugin_instantiate(world.plugin, rate, world.features()) : nullptr;
     if (!instance)
         return;
-    for (int c = 0; c < 2; ++c) {
-        lilv_instance_connect_port(instance, c, in[c].data());
-        lilv_instance_connect_port(instance, 2 + c, out[c].data());
-        lilv_instance_connect_port(instance, 6 + c, &controls[c]);
-    }
-    lilv_instance_connect_port(instance, 4, controlBuffer.data());
-    lilv_instance_connect_port(instance, 5, notifyBuffer.data());
+    void* ports[4] = {controlBuffer.data(), notifyBuffer.data(), &controls[0], &controls[1]};
+    for (std::uint32_t port = 4; port < 8; ++port)
+        lilv_instance_connect_port(instance, port, ports[port - 4]);
     lv2_atom_forge_init(&forge, world.mapFeature());
     forgeStart();
     setActive(true);
@@ -150,9 +143,8 @@ void Lv2Host::editor(bool open, std::int32_t columns) {
 }
 
 std::vector<std::uint8_t> Lv2Host::notifyBytes() const {
-    const auto* seq = reinterpret_cast<const LV2_Atom*>(notifyBuffer.data());
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(seq);
-    return {bytes, bytes + sizeof(LV2_Atom) + seq->size};
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(notifyBuffer.data());
+    return {bytes, bytes + sizeof(LV2_Atom) + reinterpret_cast<const LV2_Atom*>(bytes)->size};
 }
 
 void Lv2Host::run(std::uint32_t frames, const float* inL, const float* inR, float* outL,
@@ -161,11 +153,11 @@ void Lv2Host::run(std::uint32_t frames, const float* inL, const float* inR, floa
     auto* notify = reinterpret_cast<LV2_Atom*>(notifyBuffer.data());
     notify->type = 0;
     notify->size = static_cast<std::uint32_t>(notifyBuffer.size() * 8 - sizeof(LV2_Atom));
-    std::memcpy(in[0].data(), inL, frames * sizeof(float));
-    std::memcpy(in[1].data(), inR, frames * sizeof(float));
+    // The audio where the caller keeps it, as hosts connect their buffers before a block.
+    const void* ports[4] = {inL, inR, outL, outR};
+    for (std::uint32_t port = 0; port < 4; ++port)
+        lilv_instance_connect_port(instance, port, const_cast<void*>(ports[port]));
     lilv_instance_run(instance, frames);
-    std::memcpy(outL, out[0].data(), frames * sizeof(float));
-    std::memcpy(outR, out[1].data(), frames * sizeof(float));
     forgeStart();
 
     parameters.reset(), scope.reset();

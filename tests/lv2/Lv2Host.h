@@ -54,7 +54,7 @@ private:
 
 class Lv2Host {
 public:
-    explicit Lv2Host(Lv2World& world, double rate = 48000.0, std::uint32_t maxBlock = 4096);
+    explicit Lv2Host(Lv2World& world, double rate = 48000.0);
     ~Lv2Host();
     Lv2Host(const Lv2Host&) = delete;
     Lv2Host& operator=(const Lv2Host&) = delete;
@@ -88,11 +88,9 @@ public:
 
 private:
     void forgeStart();
-    std::vector<float> in[2], out[2];
     std::vector<std::uint64_t> controlBuffer, notifyBuffer;
     float controls[2] = {0.0f, 0.0f};
     LV2_Atom_Forge forge{};
     LV2_Atom_Forge_Frame sequence{};
-    std::uint32_t maxBlock;
     bool active = false;
 };

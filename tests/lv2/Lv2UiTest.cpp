@@ -107,11 +107,16 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
                           static_cast<Heard*>(h)->add("touch " + std::to_string(port) +
                                                       (grabbed ? " on" : " off"));
                       }};
+    LV2UI_Resize resize{&heard, [](LV2UI_Feature_Handle h, int width, int height) {
+                            static_cast<Heard*>(h)->add("resize " + std::to_string(width) + " " +
+                                                        std::to_string(height));
+                            return 0;
+                        }};
     const LV2_Feature parentFeature{LV2_UI__parent, windowHandle(parent)},
         touchFeature{LV2_UI__touch, &touch}, idleFeature{LV2_UI__idleInterface, nullptr},
-        mapFeature{LV2_URID__map, world.mapFeature()};
-    const LV2_Feature* features[] = {&mapFeature, &parentFeature, &touchFeature, &idleFeature,
-                                     nullptr};
+        mapFeature{LV2_URID__map, world.mapFeature()}, resizeFeature{LV2_UI__resize, &resize};
+    const LV2_Feature* features[] = {&mapFeature,  &parentFeature, &touchFeature,
+                                     &idleFeature, &resizeFeature, nullptr};
     LV2UI_Widget widget = nullptr;
     LV2UI_Handle handle = descriptor->instantiate(descriptor, STAMMERIX_LV2_URI, "", write, &heard,
                                                   &widget, features);
@@ -121,7 +126,11 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
     ASSERT_TRUE(idle);
     const Window editor = static_cast<Window>(reinterpret_cast<std::uintptr_t>(widget));
     EXPECT_NE(editor, parent);
-    EXPECT_EQ(heard.after(0), "4 UiOn 408; ");
+    // The host hears the editor's size, the size of the window it embeds.
+    XWindowAttributes size{};
+    ASSERT_TRUE(XGetWindowAttributes(dpy, editor, &size));
+    EXPECT_EQ(heard.after(0), "resize " + std::to_string(size.width) + " " +
+                                  std::to_string(size.height) + "; 4 UiOn 408; ");
     auto idleUntil = [&](const std::function<bool()>& done) {
         for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20); !done();) {
             if (std::chrono::steady_clock::now() > end)
@@ -146,7 +155,7 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
 
     // A press of button 2 (erase), held until the host hears recording on, then let go.
     std::thread hand([&] {
-        for (int i = 0; i < 2000 && heard.after(1).find("write 6 1") == std::string::npos; ++i)
+        for (int i = 0; i < 2000 && heard.after(2).find("write 6 1") == std::string::npos; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         Display* other = openTestDisplay();
         XTestFakeButtonEvent(other, 1, False, 0);
@@ -156,10 +165,10 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
     XWarpPointer(dpy, None, editor, 0, 0, 0, 0, 118 + 12, 250);
     XTestFakeButtonEvent(dpy, 1, True, 0);
     XSync(dpy, False);
-    EXPECT_TRUE(idleUntil([&] { return heard.after(1).find("touch 7 off") != std::string::npos; }));
+    EXPECT_TRUE(idleUntil([&] { return heard.after(2).find("touch 7 off") != std::string::npos; }));
     hand.join();
     const long released = button2();
-    EXPECT_EQ(heard.after(1), "touch 6 on; touch 7 on; write 6 1; write 7 0.285714; write 6 0; "
+    EXPECT_EQ(heard.after(2), "touch 6 on; touch 7 on; write 6 1; write 7 0.285714; write 6 0; "
                               "touch 6 off; touch 7 off; ");
 
     // The plug-in's notifications: recording on in type 2 after a note, and the loop.
