@@ -111,21 +111,17 @@ void Lv2Host::position(std::uint32_t frame, const HostPosition& p) {
     LV2_Atom_Forge_Frame object;
     lv2_atom_forge_frame_time(&forge, frame);
     lv2_atom_forge_object(&forge, &object, 0, world.map(LV2_TIME__Position));
-    auto key = [&](const char* uri) { lv2_atom_forge_key(&forge, world.map(uri)); };
-    if (p.frame)
-        key(LV2_TIME__frame), lv2_atom_forge_long(&forge, *p.frame);
-    if (p.speed)
-        key(LV2_TIME__speed), lv2_atom_forge_float(&forge, *p.speed);
-    if (p.bar)
-        key(LV2_TIME__bar), lv2_atom_forge_long(&forge, *p.bar);
-    if (p.barBeat)
-        key(LV2_TIME__barBeat), lv2_atom_forge_float(&forge, *p.barBeat);
-    if (p.beatUnit)
-        key(LV2_TIME__beatUnit), lv2_atom_forge_int(&forge, *p.beatUnit);
-    if (p.beatsPerBar)
-        key(LV2_TIME__beatsPerBar), lv2_atom_forge_float(&forge, *p.beatsPerBar);
-    if (p.beatsPerMinute)
-        key(LV2_TIME__beatsPerMinute), lv2_atom_forge_float(&forge, *p.beatsPerMinute);
+    auto put = [&](const char* uri, const auto& value, auto write) {
+        if (value)
+            lv2_atom_forge_key(&forge, world.map(uri)), write(&forge, *value);
+    };
+    put(LV2_TIME__frame, p.frame, lv2_atom_forge_long);
+    put(LV2_TIME__speed, p.speed, lv2_atom_forge_float);
+    put(LV2_TIME__bar, p.bar, lv2_atom_forge_long);
+    put(LV2_TIME__barBeat, p.barBeat, lv2_atom_forge_float);
+    put(LV2_TIME__beatUnit, p.beatUnit, lv2_atom_forge_int);
+    put(LV2_TIME__beatsPerBar, p.beatsPerBar, lv2_atom_forge_float);
+    put(LV2_TIME__beatsPerMinute, p.beatsPerMinute, lv2_atom_forge_float);
     lv2_atom_forge_pop(&forge, &object);
 }
 

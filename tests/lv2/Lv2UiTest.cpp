@@ -118,6 +118,8 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
     const LV2_Feature* features[] = {&mapFeature,  &parentFeature, &touchFeature,
                                      &idleFeature, &resizeFeature, nullptr};
     LV2UI_Widget widget = nullptr;
+    EXPECT_FALSE(descriptor->instantiate(descriptor, STAMMERIX_LV2_URI, "", write, &heard, &widget,
+                                         features + 1)); // no urid:map, no editor
     LV2UI_Handle handle = descriptor->instantiate(descriptor, STAMMERIX_LV2_URI, "", write, &heard,
                                                   &widget, features);
     ASSERT_TRUE(handle);
