@@ -10,7 +10,8 @@
 namespace {
 
 // How long the saving thread waits for a block of an active plug-in, and in all. Blocks may
-// still come after the wait (a host with long blocks): its own copy then simply starts over.
+// still come after the wait (a host with long blocks): one that starts during the saving
+// thread's copy plays silence.
 constexpr auto kBlockWait = std::chrono::milliseconds(50);
 constexpr auto kGiveUp = std::chrono::milliseconds(5000);
 
@@ -39,24 +40,10 @@ void Lv2LoopSnapshot::copyFrom(const Stammerix& effect) {
 
 void Lv2LoopSnapshot::copyAtBlockEnd(const Stammerix& effect) {
     int wanted = kWanted;
-    if (!state.compare_exchange_strong(wanted, kBlockCopies, std::memory_order_acquire))
-        return; // the saving thread copies
+    if (!state.compare_exchange_strong(wanted, kCopying, std::memory_order_acquire))
+        return; // the saving thread gave up just now
     copyFrom(effect);
     state.store(kTaken, std::memory_order_release);
-}
-
-bool Lv2LoopSnapshot::copyBesideBlocks(const Stammerix& effect) {
-    const std::uint32_t before = blocks.load(std::memory_order_acquire);
-    if (before % 2 != 0)
-        return false; // a block runs
-    copyFrom(effect);
-    // Whatever the copy read comes before the second look at the count.
-#if defined(__SANITIZE_THREAD__)
-    return blocks.fetch_add(0, std::memory_order_acq_rel) == before;
-#else
-    std::atomic_thread_fence(std::memory_order_acquire);
-    return blocks.load(std::memory_order_relaxed) == before;
-#endif
 }
 
 bool Lv2LoopSnapshot::take(bool active, const Stammerix& effect) {
@@ -70,14 +57,17 @@ bool Lv2LoopSnapshot::take(bool active, const Stammerix& effect) {
                 return false;
             continue; // a block's copy is under way: it ends within the block
         }
-        if (!active || Clock::now() - begin > kBlockWait) {
+        int free = kFree;
+        if ((!active || Clock::now() - begin > kBlockWait) &&
+            owner.compare_exchange_strong(free, kSaver, std::memory_order_acquire)) {
+            // No block runs, and none touches the loop until it is given back.
             int wanted = kWanted;
-            if (state.compare_exchange_strong(wanted, kSaverCopies)) {
-                if (copyBesideBlocks(effect))
-                    break; // blocks leave the copy alone until release
-                // Blocks run again: the next one's end makes the copy.
-                state.store(kWanted);
+            if (state.compare_exchange_strong(wanted, kCopying, std::memory_order_relaxed)) {
+                copyFrom(effect);
+                state.store(kTaken, std::memory_order_relaxed);
             }
+            owner.store(kFree, std::memory_order_release);
+            continue;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -4,13 +4,12 @@
 // loop's used length once per save, and never waiting for anybody.
 //
 // When no block comes within 50 ms (a host that saves while it does not process), the saving
-// thread copies the loop itself, while blocks stay free to start at any moment: the audio
-// thread never waits and never plays anything but what it always plays. Each block counts
-// itself in and out (odd while it runs); a copy during which the count moved may hold parts of
-// two instants and is thrown away, and the next block's end makes the copy instead. The saving
-// thread gives up after a few seconds without a consistent copy, and the host hears that the
-// save failed. (The saving thread's read of a loop that a block is writing at that moment is
-// the one unsynchronised access here: its result is never used.)
+// thread copies the loop itself. The loop then has one owner at a time, taken with one
+// compare-and-swap and never waited for: each block takes it at its start and gives it back at
+// its end, the saving thread takes it only between blocks. A block that starts while the saving
+// thread copies (a host resuming within that fraction of a millisecond after 50 ms without a
+// block) leaves the loop alone: it still takes its ports and MIDI, and plays silence, as a
+// stopped host hears.
 #pragma once
 
 #include <atomic>
@@ -23,21 +22,22 @@ class Lv2LoopSnapshot {
 public:
     explicit Lv2LoopSnapshot(std::int32_t capacity);
 
-    // Audio thread, at the start of a block.
-    void beginRun() {
-        blocks.store(blocks.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-        // The count moves before anything the block writes.
-        releaseFence();
+    // Audio thread, at the start of a block: true when the block may run the loop.
+    bool beginRun() {
+        int free = kFree;
+        return owner.compare_exchange_strong(free, kBlock, std::memory_order_acquire,
+                                             std::memory_order_relaxed);
     }
-    // Audio thread, at the end of a block: copies the effect's loop when a copy is wanted.
+    // Audio thread, at the end of a block that beginRun let run the loop: copies the effect's
+    // loop when a copy is wanted, then gives the loop back.
     void endRun(const Stammerix& effect) {
         if (state.load(std::memory_order_relaxed) == kWanted)
             copyAtBlockEnd(effect);
-        blocks.store(blocks.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+        owner.store(kFree, std::memory_order_release);
     }
 
     // Saving thread: takes a copy, waiting for a block while the plug-in is active. The copy
-    // stays valid until release. False if no consistent copy could be had.
+    // stays valid until release. False if no copy could be had.
     bool take(bool active, const Stammerix& effect);
     void release();
 
@@ -46,23 +46,14 @@ public:
     std::int32_t frames() const { return copied; }
 
 private:
-    enum State : int { kIdle, kWanted, kBlockCopies, kSaverCopies, kTaken };
-    void releaseFence() {
-#if defined(__SANITIZE_THREAD__)
-        blocks.fetch_add(0, std::memory_order_release); // the fence itself is not modelled
-#else
-        std::atomic_thread_fence(std::memory_order_release);
-#endif
-    }
+    enum State : int { kIdle, kWanted, kCopying, kTaken };
+    enum Owner : int { kFree, kBlock, kSaver };
     void copyAtBlockEnd(const Stammerix& effect);
-    // The saving thread's copy; false when a block ran during it.
-    bool copyBesideBlocks(const Stammerix& effect);
     void copyFrom(const Stammerix& effect);
 
     std::int32_t capacity;
     std::unique_ptr<float[]> copy;
     std::int32_t copied = 0;
     std::atomic<int> state{kIdle};
-    // Block starts and ends, written by the audio thread only: odd while a block runs.
-    std::atomic<std::uint32_t> blocks{0};
+    std::atomic<int> owner{kFree};
 };

@@ -160,7 +160,7 @@ void Lv2Plugin::applyControlPorts() {
 }
 
 void Lv2Plugin::run(std::uint32_t frames) {
-    snapshot->beginRun();
+    ownsLoop = snapshot->beginRun();
     if (portsMoved())
         applyControlPorts();
     const std::uint32_t room = clearNotify();
@@ -184,7 +184,8 @@ void Lv2Plugin::run(std::uint32_t frames) {
     deliverMidi();
     if (room > 0 && (editorOpen || editorNew))
         notifyEditor(room);
-    snapshot->endRun(*effect);
+    if (ownsLoop)
+        snapshot->endRun(*effect);
 }
 
 std::uint32_t Lv2Plugin::clearNotify() {
@@ -273,7 +274,13 @@ void Lv2Plugin::processPiece(std::uint32_t offset, std::uint32_t frames) {
         out[c] = audioOut[c] != nullptr ? audioOut[c] + offset : nullptr;
     }
     const auto count = static_cast<std::int32_t>(frames);
-    aeffect->processReplacing(aeffect, in, out, count);
+    if (ownsLoop) {
+        aeffect->processReplacing(aeffect, in, out, count);
+    } else {
+        for (float* channel : out)
+            if (channel != nullptr)
+                std::fill(channel, channel + frames, 0.0f);
+    }
     transport.advance(frames);
     lastPiece = count;
     framesSinceScope = Stammerix::countFrames(framesSinceScope, count);

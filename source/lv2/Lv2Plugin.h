@@ -88,6 +88,8 @@ private:
     Stammerix* effect = nullptr;
     std::atomic<bool> active{false};
     std::unique_ptr<Lv2LoopSnapshot> snapshot;
+    // Whether this block runs the loop: not while the saving thread copies it.
+    bool ownsLoop = true;
 
     const float* audioIn[2] = {};
     float* audioOut[2] = {};
