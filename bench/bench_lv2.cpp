@@ -2,7 +2,9 @@
 // blocks in one run: the bundle loaded through lilv, the module through our 2.x host, recording
 // on in each type, the transport moving (one time:Position at the start for LV2, the time
 // information every block for 2.x). Prints ns per frame and each type's ratio of LV2 to 2.x.
-// Run it as build/release/bench/bench_lv2 --benchmark_repetitions=5 on a quiet machine.
+// Run it as build/release/bench/bench_lv2 --benchmark_repetitions=8
+// --benchmark_enable_random_interleaving=true: the repetitions of both sides then share the
+// machine's quiet and busy moments.
 #include <benchmark/benchmark.h>
 
 #include <lilv/lilv.h>

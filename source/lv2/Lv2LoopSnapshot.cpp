@@ -46,6 +46,26 @@ void Lv2LoopSnapshot::copyAtBlockEnd(const Stammerix& effect) {
     state.store(kTaken, std::memory_order_release);
 }
 
+bool Lv2LoopSnapshot::copyBetweenBlocks(bool active, const Stammerix& effect) {
+    if (active && !ProcessBarrier::available())
+        return false; // only a block's end can copy then
+    saverCopies.store(true, std::memory_order_relaxed);
+    // An inactive plug-in runs no block (activation never overlaps a save); an active one may
+    // start one at any moment, which the barrier makes either see the flag or be seen.
+    const bool ordered = !active || ProcessBarrier::heavy();
+    bool copied = false;
+    if (ordered && blocks.load(std::memory_order_acquire) % 2 == 0) {
+        int wanted = kWanted;
+        if (state.compare_exchange_strong(wanted, kCopying, std::memory_order_relaxed)) {
+            copyFrom(effect);
+            state.store(kTaken, std::memory_order_relaxed);
+            copied = true;
+        }
+    }
+    saverCopies.store(false, std::memory_order_release);
+    return copied;
+}
+
 bool Lv2LoopSnapshot::take(bool active, const Stammerix& effect) {
     using Clock = std::chrono::steady_clock;
     const auto begin = Clock::now();
@@ -57,18 +77,8 @@ bool Lv2LoopSnapshot::take(bool active, const Stammerix& effect) {
                 return false;
             continue; // a block's copy is under way: it ends within the block
         }
-        int free = kFree;
-        if ((!active || Clock::now() - begin > kBlockWait) &&
-            owner.compare_exchange_strong(free, kSaver, std::memory_order_acquire)) {
-            // No block runs, and none touches the loop until it is given back.
-            int wanted = kWanted;
-            if (state.compare_exchange_strong(wanted, kCopying, std::memory_order_relaxed)) {
-                copyFrom(effect);
-                state.store(kTaken, std::memory_order_relaxed);
-            }
-            owner.store(kFree, std::memory_order_release);
-            continue;
-        }
+        if ((!active || Clock::now() - begin > kBlockWait) && copyBetweenBlocks(active, effect))
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;

@@ -4,17 +4,20 @@
 // loop's used length once per save, and never waiting for anybody.
 //
 // When no block comes within 50 ms (a host that saves while it does not process), the saving
-// thread copies the loop itself. The loop then has one owner at a time, taken with one
-// compare-and-swap and never waited for: each block takes it at its start and gives it back at
-// its end, the saving thread takes it only between blocks. A block that starts while the saving
-// thread copies (a host resuming within that fraction of a millisecond after 50 ms without a
-// block) leaves the loop alone: it still takes its ports and MIDI, and plays silence, as a
-// stopped host hears.
+// thread copies the loop itself, between blocks. Each block counts itself in and out (odd while
+// it runs) and then looks whether the saving thread copies; the saving thread says it copies,
+// has every thread pass a memory barrier (so the block's side needs none) and copies only when
+// no block runs. So either the block sees the copy under way, or the saving thread sees the
+// block and leaves the loop alone. A block that starts during the copy (a host resuming within
+// that fraction of a millisecond after 50 ms without a block) leaves the loop alone too: it
+// still takes its ports and MIDI, and plays silence, as a stopped host hears.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+
+#include "platform/ProcessBarrier.h"
 
 class Stammerix;
 
@@ -24,16 +27,16 @@ public:
 
     // Audio thread, at the start of a block: true when the block may run the loop.
     bool beginRun() {
-        int free = kFree;
-        return owner.compare_exchange_strong(free, kBlock, std::memory_order_acquire,
-                                             std::memory_order_relaxed);
+        blocks.store(blocks.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        ProcessBarrier::light();
+        return !saverCopies.load(std::memory_order_acquire);
     }
-    // Audio thread, at the end of a block that beginRun let run the loop: copies the effect's
-    // loop when a copy is wanted, then gives the loop back.
-    void endRun(const Stammerix& effect) {
-        if (state.load(std::memory_order_relaxed) == kWanted)
+    // Audio thread, at the end of a block; ran is what beginRun said. A block that ran the
+    // loop copies it when a copy is wanted.
+    void endRun(const Stammerix& effect, bool ran) {
+        if (ran && state.load(std::memory_order_relaxed) == kWanted)
             copyAtBlockEnd(effect);
-        owner.store(kFree, std::memory_order_release);
+        blocks.store(blocks.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     }
 
     // Saving thread: takes a copy, waiting for a block while the plug-in is active. The copy
@@ -47,13 +50,16 @@ public:
 
 private:
     enum State : int { kIdle, kWanted, kCopying, kTaken };
-    enum Owner : int { kFree, kBlock, kSaver };
     void copyAtBlockEnd(const Stammerix& effect);
+    // The saving thread's own copy, when no block runs. False when a block did.
+    bool copyBetweenBlocks(bool active, const Stammerix& effect);
     void copyFrom(const Stammerix& effect);
 
     std::int32_t capacity;
     std::unique_ptr<float[]> copy;
     std::int32_t copied = 0;
     std::atomic<int> state{kIdle};
-    std::atomic<int> owner{kFree};
+    // Block starts and ends, written by the audio thread only: odd while a block runs.
+    std::atomic<std::uint32_t> blocks{0};
+    std::atomic<bool> saverCopies{false};
 };

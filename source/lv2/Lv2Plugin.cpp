@@ -184,8 +184,7 @@ void Lv2Plugin::run(std::uint32_t frames) {
     deliverMidi();
     if (room > 0 && (editorOpen || editorNew))
         notifyEditor(room);
-    if (ownsLoop)
-        snapshot->endRun(*effect);
+    snapshot->endRun(*effect, ownsLoop);
 }
 
 std::uint32_t Lv2Plugin::clearNotify() {

@@ -24,6 +24,7 @@ Lv2Transport::Lv2Transport(double sampleRate)
     : rate(std::isfinite(sampleRate) && sampleRate > 0.0 ? sampleRate : 44100.0) {
     info.sampleRate = rate;
     derive();
+    refresh();
 }
 
 void Lv2Transport::derive() {
@@ -118,19 +119,22 @@ void Lv2Transport::apply(const Lv2Position& p) {
     // Every message starts a new stretch: tempo and speed hold from here to the next one.
     anchorFromBars = bars;
     elapsed = 0;
+    refresh();
 }
 
 void Lv2Transport::advance(std::int64_t frames) {
     if (frames > 0)
         elapsed += frames;
+    refresh();
 }
 
-const VstTimeInfo& Lv2Transport::timeInfo() {
+void Lv2Transport::refresh() {
     // Tempo, rate and signature are kept up to date by derive. The effect reads the musical
-    // position only; the fields nobody reads (the host's frame among them) stay 0.
+    // position only; the fields nobody reads (the host's frame among them) stay 0. Worked out
+    // when the clock moves rather than when the effect asks: then the next piece's position
+    // is ready before the piece starts.
     const Musical at = now();
     info.barStartPos = at.bar * beatsPerBar * quartersPerUnit;
     info.ppqPos = info.barStartPos + at.barBeat * quartersPerUnit;
     info.flags = kVstTempoValid | (speed != 0.0 ? kVstTransportPlaying : 0);
-    return info;
 }

@@ -30,7 +30,7 @@ public:
     void advance(std::int64_t frames);
     // The time information for the current frame: tempo in quarter notes, position and bar
     // start in quarter notes, signature, sample rate, and playing while the speed is not 0.
-    const VstTimeInfo& timeInfo();
+    const VstTimeInfo& timeInfo() const { return info; }
 
     double quarterTempo() const { return quarterBpm; }
     bool countsQuarters() const { return quarters; }
@@ -51,6 +51,8 @@ private:
     // message, against what either reading of the tempo predicts.
     void learnTempoUnit(const Lv2Position& position);
     double wholeFrame(double barBeat) const;
+    // Brings the time information to the current frame.
+    void refresh();
 
     double rate;
     double speed = 0.0;
