@@ -583,6 +583,23 @@ std::int32_t Stammerix::recordRun(const Stretch& s, std::int32_t type, float tar
     return j;
 }
 
+bool Stammerix::loadLoop(const float* left, const float* right, std::int32_t frames) {
+    float* loopL = myEngine.getLeft();
+    float* loopR = myEngine.getRight();
+    if (!myEngine.isAllocated() || left == nullptr || right == nullptr || frames < 0 ||
+        frames > myEngine.getLength())
+        return false;
+    const auto used = static_cast<std::size_t>(frames);
+    const auto rest = static_cast<std::size_t>(myEngine.getLength()) - used;
+    std::copy(left, left + used, loopL);
+    std::copy(right, right + used, loopR);
+    std::fill(loopL + used, loopL + used + rest, 0.0f);
+    std::fill(loopR + used, loopR + used + rest, 0.0f);
+    // The oscilloscope's picture of the loop is stale as a whole.
+    scopeWritten = ScopeHandover::kAllWritten;
+    return true;
+}
+
 std::int32_t Stammerix::countFrames(std::int32_t count, std::int32_t frames) {
     if (frames <= 0)
         return count;

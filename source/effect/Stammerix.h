@@ -66,6 +66,11 @@ public:
     bool hostSuppliesTempo() const { return _hostCanDoTempo; }
     bool isSuspended() const { return _flags.isSuspended; }
 
+    // Replaces the loop with frames samples of each channel (the rest of the buffer silent),
+    // as a host restores a saved session; never while a block runs. False, with the loop
+    // untouched, when there is no buffer or the samples do not fit into it.
+    bool loadLoop(const float* left, const float* right, std::int32_t frames);
+
     // The frame counter after frames more: it saturates instead of overflowing.
     static std::int32_t countFrames(std::int32_t count, std::int32_t frames);
 

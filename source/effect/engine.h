@@ -62,6 +62,8 @@ public:
     bool isAllocated() const { return allocated; }
     float* getLeft() { return Wave; }
     float* getRight() { return WaveR; }
+    const float* getLeft() const { return Wave; }
+    const float* getRight() const { return WaveR; }
     int getSecretPos() const { return secretpos; }
     // Samples per channel; 0 while unallocated.
     int getLength() const { return length; }

@@ -198,8 +198,9 @@ bool X11Window::prepareSurfaces() {
     }
     if (!backBuffer || bufferWidth != w || bufferHeight != h) {
         cairo_xlib_surface_set_size(windowSurface, w, h);
-        cairo_surface_t* buffer =
-            cairo_surface_create_similar(windowSurface, CAIRO_CONTENT_COLOR, w, h);
+        // Drawn in our memory and sent whole at present: drawing on a server pixmap sends each
+        // stroke through shared-memory images that the library does not free at device finish.
+        cairo_surface_t* buffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
         if (backBuffer) {
             // Keep what was drawn; the parts that grew are exposed and drawn anew.
             cairo_t* cr = cairo_create(buffer);
