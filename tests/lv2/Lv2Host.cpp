@@ -168,20 +168,17 @@ void Lv2Host::run(std::uint32_t frames, const float* inL, const float* inR, floa
         LV2_ATOM_OBJECT_FOREACH(object, property) {
             const LV2_Atom* value = &property->value;
             const std::string key = std::string(world.unmap(property->key)).substr(prefix.size());
-            const void* body = value + 1;
+            const auto* floats = reinterpret_cast<const float*>(value + 1);
+            const auto* ints = reinterpret_cast<const std::int32_t*>(value + 1);
             if (key == "recording" || key == "typerecording")
-                (key == "recording" ? note.recording : note.typeRecording) =
-                    *static_cast<const float*>(body);
+                (key == "recording" ? note.recording : note.typeRecording) = *floats;
             else if (key == "length" || key == "posRed" || key == "posGreen")
                 (key == "length"   ? note.length
                  : key == "posRed" ? note.posRed
-                                   : note.posGreen) = *static_cast<const std::int32_t*>(body);
-            else if (key == "left" || key == "right") {
-                const auto* vector = reinterpret_cast<const LV2_Atom_Vector*>(value);
-                const auto* first = reinterpret_cast<const float*>(vector + 1);
-                const auto n = (value->size - sizeof(LV2_Atom_Vector_Body)) / sizeof(float);
-                (key == "left" ? note.left : note.right).assign(first, first + n);
-            }
+                                   : note.posGreen) = *ints;
+            else if (key == "left" || key == "right") // a vector: its body starts with 8 bytes
+                (key == "left" ? note.left : note.right)
+                    .assign(floats + 2, floats + value->size / sizeof(float));
         }
     }
 }

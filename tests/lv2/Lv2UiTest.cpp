@@ -39,10 +39,6 @@ struct Heard {
             all += lines[i] + "; ";
         return all;
     }
-    std::size_t size() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return lines.size();
-    }
 };
 
 void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t format,
@@ -70,11 +66,11 @@ int pixelsOf(Display* dpy, Window w, int x, int y, int width, int height, std::u
     for (int j = 0; image && j < height; ++j)
         for (int i = 0; i < width; ++i) {
             const unsigned long pixel = XGetPixel(image, i, j) & 0xffffff;
-            bool near = true;
-            for (int shift = 0; shift < 24; shift += 8)
-                near = near &&
-                       std::abs(long((pixel >> shift) & 255) - long((rgb >> shift) & 255)) <= 8;
-            count += near;
+            int shift = 0;
+            while (shift < 24 &&
+                   std::abs(long(pixel >> shift & 255) - long(rgb >> shift & 255)) <= 8)
+                shift += 8;
+            count += shift == 24;
             if (sum)
                 *sum += static_cast<long>(pixel);
         }
@@ -195,7 +191,7 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
     descriptor->port_event(handle, Lv2Uris::kRecording, sizeof off, 0, &off);
     EXPECT_TRUE(idleUntil([&] { return button2() == released; }));
 
-    const std::size_t before = heard.size();
+    const std::size_t before = heard.lines.size(); // the hand is gone: only this thread adds
     descriptor->cleanup(handle);
     EXPECT_EQ(heard.after(before), "4 UiOff 0; ");
     lilv_uis_free(uis);
