@@ -24,7 +24,7 @@ struct Bar {
         frame += n;
     }
     // Records the bar (overwrite, through the control port), then plays it once; the loop as
-    // it plays.
+    // it plays, left channel then right.
     std::vector<float> record() {
         host.setControl(0, 1.0f);
         run(static_cast<std::uint32_t>(kFrames));
@@ -34,6 +34,8 @@ struct Bar {
     std::vector<float> play() {
         for (int b = 0; b < 200; ++b)
             run(static_cast<std::uint32_t>(kFrames / 200));
-        return outL;
+        std::vector<float> both = outL;
+        both.insert(both.end(), outR.begin(), outR.end());
+        return both;
     }
 };
