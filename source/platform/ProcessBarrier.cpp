@@ -19,5 +19,8 @@ bool ProcessBarrier::available() {
 }
 
 bool ProcessBarrier::heavy() {
+    // The call is a full barrier on this thread too: our own stores go out before the other
+    // threads are made to look. Only the compiler is kept from moving them past it.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     return available() && membarrier(MEMBARRIER_CMD_PRIVATE_EXPEDITED) == 0;
 }
