@@ -42,6 +42,7 @@ TEST_F(FrameFixture, ContainersDrawRedrawAndDispatchInTheirOwnCoordinates) {
     for (int i = 0; i < 8; ++i)
         boxes[i]->addView(views[i]);
     CDrawContext* held = frame->createDrawContext();
+    EXPECT_TRUE(a->getView(1) == a2 && a->getView(2) == b && !a->getView(3));
 
     const std::string aWhole = "a1 draw 15 15 30 30; a2 draw 22 22 28 40; b1 draw 35 35 45 50; ";
     const std::string tWhole = "t1 draw 70 15 80 25; ", outside = "o draw 200 200 200 200; ";
