@@ -134,21 +134,10 @@ void BM_Lv2(benchmark::State& state) {
 }
 BENCHMARK(BM_Lv2)->DenseRange(0, 7)->ArgName("type");
 
-// Collects the per-frame times and prints, per type, the LV2 edition against the 2.x one. With
-// --benchmark_repetitions each side counts its fastest run: what another process on the machine
-// adds is no cost of either edition.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints, per type, the LV2 edition's time per frame against the 2.x one's.
+class RatioReporter : public benchhost::PerFrameReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                const double time = run.GetAdjustedCPUTime() / kFrames;
-                auto [best, first] = perFrame.emplace(run.run_name.str(), time);
-                if (!first)
-                    best->second = std::min(best->second, time);
-            }
-    }
+    RatioReporter() : PerFrameReporter(kFrames) {}
     void printRatios() const {
         double worst = 0.0;
         std::printf("\n%-8s %12s %12s %8s\n", "type", "2.x ns", "LV2 ns", "ratio");
@@ -163,9 +152,6 @@ public:
         }
         std::printf("worst ratio of LV2 to 2.x: %.3f (target at most 1.10)\n", worst);
     }
-
-private:
-    std::map<std::string, double> perFrame;
 };
 
 } // namespace

@@ -88,18 +88,10 @@ void BM_ProcessReplacing(benchmark::State& state) {
 }
 BENCHMARK(BM_ProcessReplacing)->DenseRange(0, 7)->ArgName("type");
 
-// Collects the per-frame times to print the ratios once every run is done.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Prints each benchmark's time per frame against the baseline's.
+class RatioReporter : public benchhost::PerFrameReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.iterations == 0)
-                continue;
-            const double ns = run.GetAdjustedRealTime() / kFrames; // time unit: ns
-            perFrame[run.benchmark_name()] = ns;
-        }
-    }
+    RatioReporter() : PerFrameReporter(kFrames) {}
     void printRatios() const {
         const auto base = perFrame.find("BM_Baseline");
         if (base == perFrame.end())
@@ -114,9 +106,6 @@ public:
         }
         std::printf("worst ratio to the baseline: %.2f (target at most 1.50)\n", worst);
     }
-
-private:
-    std::map<std::string, double> perFrame;
 };
 
 } // namespace
