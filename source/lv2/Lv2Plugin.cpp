@@ -34,14 +34,8 @@ std::optional<double> numberOf(const LV2_Atom* atom, const Lv2Uris& uris) {
 } // namespace
 
 Lv2Plugin* Lv2Plugin::create(double sampleRate, const LV2_Feature* const* features) {
-    LV2_URID_Map* map = nullptr;
-    LV2_Log_Log* log = nullptr;
-    for (int i = 0; features != nullptr && features[i] != nullptr; ++i) {
-        if (std::strcmp(features[i]->URI, LV2_URID__map) == 0)
-            map = static_cast<LV2_URID_Map*>(features[i]->data);
-        else if (std::strcmp(features[i]->URI, LV2_LOG__log) == 0)
-            log = static_cast<LV2_Log_Log*>(features[i]->data);
-    }
+    auto* map = Lv2Uris::feature<LV2_URID_Map>(features, LV2_URID__map);
+    auto* log = Lv2Uris::feature<LV2_Log_Log>(features, LV2_LOG__log);
     if (map == nullptr)
         return nullptr;
     auto* plugin = new (std::nothrow) Lv2Plugin(sampleRate, map, log);
@@ -374,17 +368,6 @@ void Lv2Plugin::writeScope() {
 // ---------------------------------------------------------------------------------------
 // State
 
-namespace {
-
-template <class T> const T* featureOf(const LV2_Feature* const* features, const char* uri) {
-    for (int i = 0; features != nullptr && features[i] != nullptr; ++i)
-        if (std::strcmp(features[i]->URI, uri) == 0)
-            return static_cast<const T*>(features[i]->data);
-    return nullptr;
-}
-
-} // namespace
-
 LV2_State_Status Lv2Plugin::save(LV2_State_Store_Function store, LV2_State_Handle handle,
                                  const LV2_Feature* const* features) {
     if (!snapshot->take(active.load(), *effect)) {
@@ -400,7 +383,8 @@ LV2_State_Status Lv2Plugin::save(LV2_State_Store_Function store, LV2_State_Handl
     store(handle, uris.recording, &parameters[0], sizeof(float), uris.atomFloat, flags);
     store(handle, uris.typeRecording, &parameters[1], sizeof(float), uris.atomFloat, flags);
     bool saved = saveLoopFile(store, handle, features);
-    if (!saved && featureOf<LV2_State_Make_Path>(features, LV2_STATE__makePath) == nullptr) {
+    if (!saved &&
+        Lv2Uris::feature<const LV2_State_Make_Path>(features, LV2_STATE__makePath) == nullptr) {
         // A host that makes no paths keeps the loop as a blob: both channels one after the
         // other, in the machine's byte order.
         std::vector<float> both(snapshot->left(), snapshot->left() + length);
@@ -414,9 +398,11 @@ LV2_State_Status Lv2Plugin::save(LV2_State_Store_Function store, LV2_State_Handl
 
 bool Lv2Plugin::saveLoopFile(LV2_State_Store_Function store, LV2_State_Handle handle,
                              const LV2_Feature* const* features) {
-    const auto* makePath = featureOf<LV2_State_Make_Path>(features, LV2_STATE__makePath);
-    const auto* mapPath = featureOf<LV2_State_Map_Path>(features, LV2_STATE__mapPath);
-    const auto* freePath = featureOf<LV2_State_Free_Path>(features, LV2_STATE__freePath);
+    const auto* makePath =
+        Lv2Uris::feature<const LV2_State_Make_Path>(features, LV2_STATE__makePath);
+    const auto* mapPath = Lv2Uris::feature<const LV2_State_Map_Path>(features, LV2_STATE__mapPath);
+    const auto* freePath =
+        Lv2Uris::feature<const LV2_State_Free_Path>(features, LV2_STATE__freePath);
     if (makePath == nullptr)
         return false;
     auto release = [freePath](char* path) {

@@ -19,24 +19,18 @@ namespace {
 // The editor whose effect is being made: its record does not know us yet.
 thread_local Lv2Ui* constructing = nullptr;
 
-template <class T> T* featureOf(const LV2_Feature* const* features, const char* uri) {
-    for (int i = 0; features != nullptr && features[i] != nullptr; ++i)
-        if (std::strcmp(features[i]->URI, uri) == 0)
-            return static_cast<T*>(features[i]->data);
-    return nullptr;
-}
-
 } // namespace
 
 Lv2Ui* Lv2Ui::create(LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                      const LV2_Feature* const* features) {
-    auto* map = featureOf<LV2_URID_Map>(features, LV2_URID__map);
-    void* parent = featureOf<void>(features, LV2_UI__parent);
+    auto* map = Lv2Uris::feature<LV2_URID_Map>(features, LV2_URID__map);
+    void* parent = Lv2Uris::feature<void>(features, LV2_UI__parent);
     if (map == nullptr || parent == nullptr || write == nullptr)
         return nullptr;
     std::unique_ptr<Lv2Ui> ui(new (std::nothrow) Lv2Ui(
-        write, controller, map, featureOf<const LV2UI_Touch>(features, LV2_UI__touch)));
-    if (!ui || !ui->open(parent, widget, featureOf<const LV2UI_Resize>(features, LV2_UI__resize)))
+        write, controller, map, Lv2Uris::feature<const LV2UI_Touch>(features, LV2_UI__touch)));
+    if (!ui ||
+        !ui->open(parent, widget, Lv2Uris::feature<const LV2UI_Resize>(features, LV2_UI__resize)))
         return nullptr;
     return ui.release();
 }

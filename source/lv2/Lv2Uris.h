@@ -3,6 +3,8 @@
 // instance to the host's integers.
 #pragma once
 
+#include <cstring>
+#include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
 
 #define STAMMERIX_LV2_URI "https://stammerix-loop.io/lv2/stammerix"
@@ -27,6 +29,14 @@ public:
     static constexpr int kFormatVersion = 1;
 
     explicit Lv2Uris(LV2_URID_Map* map);
+
+    // The data of the host's feature with this URI; null when the host does not offer it.
+    template <class T> static T* feature(const LV2_Feature* const* features, const char* uri) {
+        for (int i = 0; features != nullptr && features[i] != nullptr; ++i)
+            if (std::strcmp(features[i]->URI, uri) == 0)
+                return static_cast<T*>(features[i]->data);
+        return nullptr;
+    }
 
     LV2_URID atomBlank, atomObject, atomFloat, atomDouble, atomInt, atomLong, atomBool, atomPath,
         atomChunk, atomVector, atomSequence, atomEventTransfer;
