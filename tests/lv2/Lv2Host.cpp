@@ -17,10 +17,6 @@ Lv2World::Lv2World() {
                      return static_cast<Lv2World*>(h)->unmap(id);
                  }};
     logData = {this, printLogArgs, printLog};
-    mapFeat = {LV2_URID__map, &mapData};
-    unmapFeat = {LV2_URID__unmap, &unmapData};
-    logFeat = {LV2_LOG__log, &logData};
-    featureList[0] = &mapFeat, featureList[1] = &unmapFeat, featureList[2] = &logFeat;
 
     world = lilv_world_new();
     lilv_world_load_specifications(world);

@@ -48,8 +48,9 @@ private:
     LV2_URID_Map mapData{};
     LV2_URID_Unmap unmapData{};
     LV2_Log_Log logData{};
-    LV2_Feature mapFeat{}, unmapFeat{}, logFeat{};
-    const LV2_Feature* featureList[4] = {};
+    LV2_Feature mapFeat{LV2_URID__map, &mapData}, unmapFeat{LV2_URID__unmap, &unmapData};
+    LV2_Feature logFeat{LV2_LOG__log, &logData};
+    const LV2_Feature* featureList[4] = {&mapFeat, &unmapFeat, &logFeat, nullptr};
 };
 
 class Lv2Host {

@@ -130,9 +130,8 @@ TEST(Lv2State, TheLoopComesBackWithTheSessionAsAFileOrABlob) {
         EXPECT_TRUE(again == loop) << "blob " << blob;
     }
     // Saved while recording: it records again.
-    table.values[world.map(STAMMERIX_LV2_PREFIX "recording")].second.assign(4, 0);
-    *reinterpret_cast<float*>(
-        table.values[world.map(STAMMERIX_LV2_PREFIX "recording")].second.data()) = 1.0f;
+    auto& recording = table.values[world.map(STAMMERIX_LV2_PREFIX "recording")].second;
+    recording.assign(4, 0), *reinterpret_cast<float*>(recording.data()) = 1.0f;
     Bar third(world);
     EXPECT_EQ(table.restore(third), LV2_STATE_SUCCESS);
     EXPECT_EQ(playOpen(third).second, 10.0f + type);
