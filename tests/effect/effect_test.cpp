@@ -111,6 +111,8 @@ private:
             rate, tempo, ppq, barAtZero ? 0.0 : std::floor(ppq / 4.0) * 4.0, 4, denominator,
             pick<std::int32_t>({kVstTempoValid, kVstTempoValid,
                                 kVstTempoValid | kVstTransportPlaying, kVstTransportPlaying}));
+        if (chance(0.05))
+            host.timeInfo.samplePos = 0.0; // a host without a sample clock
         // Numbers a host cannot mean.
         double VstTimeInfo::*const fields[] = {&VstTimeInfo::tempo, &VstTimeInfo::sampleRate,
                                                &VstTimeInfo::ppqPos, &VstTimeInfo::barStartPos};
@@ -152,6 +154,72 @@ TEST(RandomHost, ThroughTheModuleForEveryKindOfHost) {
     ASSERT_TRUE(stammerix.isLoaded()) << stammerix.error();
     for (int kind = 0; kind < 4; ++kind)
         RandomHost(kind & 1, kind & 2, 5 + kind, &stammerix).run(200);
+}
+
+// A host that counts its musical position in whole ticks of 1/1920 quarter note, as Ardour
+// does, its sample clock exact, beside a twin whose position is exact: placed where the coarse
+// one was at every start, stop, locate and tempo change, and moved on by the frames played.
+// They must play the same samples: no seam at any block, no drift over a long session in bars
+// that are no whole number of frames, whatever recording goes on.
+TEST(CoarseHost, PlaysAsAnExactHostPlacedWhereItJumps) {
+    ASSERT_TRUE(stammerix.isLoaded()) << stammerix.error();
+    struct Meter {
+        double rate, tempo;
+        std::int32_t numerator, denominator;
+    };
+    unsigned seed = 1;
+    for (const Meter m :
+         {Meter{44100, 123, 4, 4}, Meter{48000, 120, 3, 4}, Meter{48000, 97, 6, 8}}) {
+        std::mt19937 random(seed++);
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(random); };
+        TestHost hosts[2];
+        AEffect* fx[2];
+        for (int h = 0; h < 2; ++h) {
+            hosts[h].sampleRate = static_cast<std::int32_t>(m.rate);
+            fx[h] = hosts[h].instantiate(stammerix.entry());
+            TestHost::dispatch(fx[h], effMainsChanged, 0, 1);
+        }
+        double tempo = m.tempo, frame = 0, quarters = 0, anchorFrame = 0, anchorQuarters = 0;
+        bool playing = true, wasPlaying = false;
+        const double bar = m.numerator * 4.0 / m.denominator;
+        for (int b = 0; b < 700 && !::testing::Test::HasFailure(); ++b) {
+            const int n = b > 500 ? 4096 : pick(1, 2000), event = pick(0, 99);
+            if (event < 3) // a locate
+                frame = pick(0, 1 << 24), quarters = pick(0, 1 << 20) / 7.0;
+            else if (event < 6)
+                playing = !playing;
+            else if (event < 8)
+                tempo = pick(60, 180);
+            const int index = pick(0, 1);
+            const float value = pick(0, 7) / 7.0f;
+            for (int h = 0; h < 2 && event < 12; ++h)
+                TestHost::setParameter(fx[h], index, value);
+            const double rounded = std::round(quarters * 1920.0) / 1920.0;
+            if (event < 8 || !playing || !wasPlaying)
+                anchorFrame = frame, anchorQuarters = rounded;
+            const double exact = anchorQuarters + (frame - anchorFrame) * tempo / 60.0 / m.rate;
+            const std::int32_t flags = kVstTempoValid | (playing ? kVstTransportPlaying : 0);
+            AudioBlock audio[2] = {AudioBlock(n), AudioBlock(n)};
+            for (int h = 0; h < 2; ++h) {
+                const double q = h == 0 ? rounded : exact;
+                hosts[h].setTransport(m.rate, tempo, q, std::floor(q / bar) * bar, m.numerator,
+                                      m.denominator, flags);
+                hosts[h].timeInfo.samplePos = frame;
+                for (int i = 0; i < n; ++i)
+                    for (int c = 0; c < 2; ++c)
+                        audio[h].in(c)[i] = input(static_cast<std::int64_t>(frame) + i, c);
+                TestHost::processReplacing(fx[h], audio[h].inputs(), audio[h].outputs(), n);
+            }
+            for (int c = 0; c < 2; ++c)
+                ASSERT_TRUE(std::equal(audio[0].out(c), audio[0].out(c) + n, audio[1].out(c)))
+                    << "block " << b << " of meter " << seed - 1;
+            if (playing)
+                frame += n, quarters += n * tempo / 60.0 / m.rate;
+            wasPlaying = playing;
+        }
+        for (int h = 0; h < 2; ++h)
+            hosts[h].close(fx[h]);
+    }
 }
 
 // Musical sessions through the built module, driven by our test host as a real host would:
