@@ -163,62 +163,48 @@ TEST(RandomHost, ThroughTheModuleForEveryKindOfHost) {
 // that are no whole number of frames, whatever recording goes on.
 TEST(CoarseHost, PlaysAsAnExactHostPlacedWhereItJumps) {
     ASSERT_TRUE(stammerix.isLoaded()) << stammerix.error();
-    struct Meter {
-        double rate, tempo;
-        std::int32_t numerator, denominator;
-    };
-    unsigned seed = 1;
-    for (const Meter m :
-         {Meter{44100, 123, 4, 4}, Meter{48000, 120, 3, 4}, Meter{48000, 97, 6, 8}}) {
-        std::mt19937 random(seed++);
+    // Rate, tempo, numerator and denominator.
+    for (const auto& [rate, firstTempo, numerator, denominator] :
+         {std::tuple{44100.0, 123.0, 4, 4}, {48000.0, 120.0, 3, 4}, {48000.0, 97.0, 6, 8}}) {
+        std::mt19937 random(static_cast<unsigned>(numerator));
         auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(random); };
         TestHost hosts[2];
-        AEffect* fx[2];
-        for (int h = 0; h < 2; ++h) {
-            hosts[h].sampleRate = static_cast<std::int32_t>(m.rate);
-            fx[h] = hosts[h].instantiate(stammerix.entry());
-            TestHost::dispatch(fx[h], effMainsChanged, 0, 1);
-        }
-        double tempo = m.tempo, frame = 0, quarters = 0, anchorFrame = 0, anchorQuarters = 0;
+        AEffect* fx[2] = {hosts[0].instantiate(stammerix.entry()),
+                          hosts[1].instantiate(stammerix.entry())};
+        double tempo = firstTempo, frame = 0, quarters = 0, anchorFrame = 0, anchor = 0;
         bool playing = true, wasPlaying = false;
-        const double bar = m.numerator * 4.0 / m.denominator;
+        const double bar = numerator * 4.0 / denominator;
         for (int b = 0; b < 700 && !::testing::Test::HasFailure(); ++b) {
-            const int n = b > 500 ? 4096 : pick(1, 2000), event = pick(0, 99);
+            const int n = b > 500 ? 4096 : pick(1, 2000), event = pick(0, 99), index = pick(0, 1);
+            const float value = pick(0, 7) / 7.0f;
             if (event < 3) // a locate
                 frame = pick(0, 1 << 24), quarters = pick(0, 1 << 20) / 7.0;
-            else if (event < 6)
-                playing = !playing;
-            else if (event < 8)
-                tempo = pick(60, 180);
-            const int index = pick(0, 1);
-            const float value = pick(0, 7) / 7.0f;
-            for (int h = 0; h < 2 && event < 12; ++h)
-                TestHost::setParameter(fx[h], index, value);
+            playing = event >= 3 && event < 6 ? !playing : playing;
+            tempo = event >= 6 && event < 8 ? pick(60, 180) : tempo;
             const double rounded = std::round(quarters * 1920.0) / 1920.0;
             if (event < 8 || !playing || !wasPlaying)
-                anchorFrame = frame, anchorQuarters = rounded;
-            const double exact = anchorQuarters + (frame - anchorFrame) * tempo / 60.0 / m.rate;
-            const std::int32_t flags = kVstTempoValid | (playing ? kVstTransportPlaying : 0);
+                anchorFrame = frame, anchor = rounded;
             AudioBlock audio[2] = {AudioBlock(n), AudioBlock(n)};
             for (int h = 0; h < 2; ++h) {
-                const double q = h == 0 ? rounded : exact;
-                hosts[h].setTransport(m.rate, tempo, q, std::floor(q / bar) * bar, m.numerator,
-                                      m.denominator, flags);
+                const double q = h ? anchor + (frame - anchorFrame) * tempo / 60.0 / rate : rounded;
+                hosts[h].setTransport(rate, tempo, q, std::floor(q / bar) * bar, numerator,
+                                      denominator,
+                                      kVstTempoValid | (playing ? kVstTransportPlaying : 0));
                 hosts[h].timeInfo.samplePos = frame;
-                for (int i = 0; i < n; ++i)
-                    for (int c = 0; c < 2; ++c)
-                        audio[h].in(c)[i] = input(static_cast<std::int64_t>(frame) + i, c);
+                for (int i = 0; i < 2 * n; ++i)
+                    audio[h].in(i % 2)[i / 2] =
+                        input(static_cast<std::int64_t>(frame) + i / 2, i % 2);
+                if (event < 12)
+                    TestHost::setParameter(fx[h], index, value);
                 TestHost::processReplacing(fx[h], audio[h].inputs(), audio[h].outputs(), n);
             }
             for (int c = 0; c < 2; ++c)
-                ASSERT_TRUE(std::equal(audio[0].out(c), audio[0].out(c) + n, audio[1].out(c)))
-                    << "block " << b << " of meter " << seed - 1;
-            if (playing)
-                frame += n, quarters += n * tempo / 60.0 / m.rate;
+                EXPECT_TRUE(std::equal(audio[0].out(c), audio[0].out(c) + n, audio[1].out(c)))
+                    << "block " << b << " at " << rate << " Hz";
+            frame += playing ? n : 0, quarters += playing ? n * tempo / 60.0 / rate : 0.0;
             wasPlaying = playing;
         }
-        for (int h = 0; h < 2; ++h)
-            hosts[h].close(fx[h]);
+        hosts[0].close(fx[0]), hosts[1].close(fx[1]);
     }
 }
 
