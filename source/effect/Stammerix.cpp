@@ -14,6 +14,10 @@ namespace {
 constexpr float kVelocityStep = 0.01f;
 // Fraction of a sample below which a host position counts as the next whole sample.
 constexpr double kPositionTolerance = 1e-4;
+// The coarsest musical clock a host is expected to keep: 960 ticks a quarter note.
+constexpr double kTicksPerQuarter = 960.0;
+// Relative round-off of an exact host's musical position, derived from its sample counter.
+constexpr double kRoundOff = 64.0 * std::numeric_limits<double>::epsilon();
 constexpr double kDisplayScale[Stammerix::kNumParams] = {1.99, 7.99};
 constexpr const char* kParamNames[Stammerix::kNumParams] = {"recording", "typerecording"};
 constexpr const char* kParamLabels[Stammerix::kNumParams] = {" Yeah", " YEEEEAAAAAH"};
@@ -267,9 +271,14 @@ std::int32_t Stammerix::processEvents(VstEvents* events) {
 void Stammerix::preProcess() {
     // Exactly one request per block, whatever the host said it supports.
     const VstTimeInfo* info = getTimeInfo(0xFFFF);
+    if (_hostCanDoVstTimeInfo && info != nullptr && (info->flags & kVstTempoValid) != 0) {
+        timingFromTimeInfo(*info);
+        return;
+    }
+    // Timing from elsewhere, or none: the host's clock is followed anew from its next reading.
+    barClock.forget();
     if (_hostCanDoVstTimeInfo && info != nullptr) {
-        if ((info->flags & kVstTempoValid) != 0)
-            timingFromTimeInfo(*info);
+        // no valid tempo: the previous block's timing stays
     } else if (_hostCanDoTempo) {
         timingFromTempo(tempoAt(1));
     } else {
@@ -286,17 +295,38 @@ void Stammerix::timingFromTimeInfo(const VstTimeInfo& info) {
     // Timing a host cannot mean leaves the previous block's timing in place, as a block
     // without a valid tempo does.
     if (!(std::isfinite(rate) && rate > 0.0 && std::isfinite(tempo) && tempo > 0.0 &&
-          denominator > 0 && std::isfinite(info.ppqPos) && std::isfinite(info.barStartPos)))
+          denominator > 0 && std::isfinite(info.ppqPos) && std::isfinite(info.barStartPos))) {
+        barClock.forget();
         return;
+    }
     const double samplesPerBeat = rate * 60.0 / tempo;
     // Hosts derive ppqPos from their sample counter; the round-off of that floating-point
     // trip must not move a whole-sample position one sample back when truncated.
     const double length = samplesPerBeat * denominator + kPositionTolerance;
-    const double position =
-        std::trunc((info.ppqPos - info.barStartPos) * 0.25 * samplesPerBeat * denominator +
-                   kPositionTolerance);
-    if (!std::isfinite(length) || !std::isfinite(position))
+    const double scale = 0.25 * denominator; // position units a frame of the host's clock
+    const double hostPosition =
+        (info.ppqPos - info.barStartPos) * 0.25 * samplesPerBeat * denominator;
+    BarClock::Reading reading{};
+    reading.samplePos = info.samplePos;
+    reading.position = hostPosition;
+    reading.perFrame = scale;
+    reading.barLength = info.timeSigNumerator > 0 ? samplesPerBeat * info.timeSigNumerator : 0.0;
+    // Hosts that count ticks give positions in 960ths or 1920ths of a quarter note: one
+    // 960th, and the frame that truncation may add, covers either.
+    reading.coarseness = (samplesPerBeat / kTicksPerQuarter + 1.0) * scale;
+    reading.roundOff = kRoundOff * (std::fabs(info.ppqPos) + std::fabs(info.barStartPos) + 1.0) *
+                       samplesPerBeat * scale;
+    reading.tempo = tempo;
+    reading.sampleRate = rate;
+    reading.numerator = info.timeSigNumerator;
+    reading.denominator = denominator;
+    reading.playing = (info.flags & kVstTransportPlaying) != 0;
+    // A host without a sample clock (or one that leaves it at 0) is read block by block.
+    const double position = std::trunc(barClock.follow(reading, blockFrames) + kPositionTolerance);
+    if (!std::isfinite(length) || !std::isfinite(position)) {
+        barClock.forget();
         return;
+    }
 
     oldpos = mySamplePos;
     myLocalWaveSize = loopLengthFrom(length);
@@ -338,6 +368,7 @@ void Stammerix::processReplacing(float** inputs, float** outputs, std::int32_t s
 }
 
 void Stammerix::process(float** inputs, float** outputs, std::int32_t sampleFrames) {
+    blockFrames = sampleFrames;
     preProcess();
     if (sampleFrames > 0)
         runFrames(inputs, outputs, sampleFrames);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "effect/BarClock.h"
 #include "effect/StammerixProgram.h"
 #include "effect/engine.h"
 #include "effect/params_tag.h"
@@ -142,4 +143,7 @@ private:
     float sink[2];
     // The loop's segments written since the oscilloscope last got its picture.
     std::uint64_t scopeWritten;
+    // The host's clock between its jumps, and the frames of the block being timed.
+    BarClock barClock;
+    std::int32_t blockFrames = 0;
 };

@@ -31,6 +31,30 @@ std::optional<double> numberOf(const LV2_Atom* atom, const Lv2Uris& uris) {
     return std::nullopt;
 }
 
+// Walks one of the host's event sequences (none where the port is not connected).
+class SequenceReader {
+public:
+    explicit SequenceReader(const LV2_Atom_Sequence* sequence)
+        : sequence(sequence),
+          at(sequence != nullptr ? lv2_atom_sequence_begin(&sequence->body) : nullptr) {}
+    const LV2_Atom_Event* event() const {
+        return at != nullptr && !lv2_atom_sequence_is_end(&sequence->body, sequence->atom.size, at)
+                   ? at
+                   : nullptr;
+    }
+    void step() { at = lv2_atom_sequence_next(at); }
+    // Whether this sequence's next event comes strictly before the other's.
+    bool before(const SequenceReader& other) const {
+        const LV2_Atom_Event* mine = event();
+        const LV2_Atom_Event* theirs = other.event();
+        return mine != nullptr && (theirs == nullptr || mine->time.frames < theirs->time.frames);
+    }
+
+private:
+    const LV2_Atom_Sequence* sequence;
+    const LV2_Atom_Event* at;
+};
+
 } // namespace
 
 Lv2Plugin* Lv2Plugin::create(double sampleRate, const LV2_Feature* const* features) {
@@ -113,6 +137,9 @@ void Lv2Plugin::connect(std::uint32_t port, void* data) {
     case Lv2Uris::kControl:
         control = static_cast<const LV2_Atom_Sequence*>(data);
         break;
+    case Lv2Uris::kMidiIn:
+        midiIn = static_cast<const LV2_Atom_Sequence*>(data);
+        break;
     case Lv2Uris::kNotify:
         notify = static_cast<LV2_Atom_Sequence*>(data);
         break;
@@ -158,19 +185,24 @@ void Lv2Plugin::run(std::uint32_t frames) {
     if (portsMoved())
         applyControlPorts();
     const std::uint32_t room = clearNotify();
-    // The block in pieces: every event takes effect at its own frame.
+    // The block in pieces: every event of either sequence takes effect at its own frame, the
+    // control port's first where both have one at the same frame (the transport before the
+    // notes played at it).
     std::uint32_t done = 0;
-    if (control != nullptr) {
-        LV2_ATOM_SEQUENCE_FOREACH(control, event) {
-            const std::int64_t at = event->time.frames;
-            const auto frame = static_cast<std::uint32_t>(
-                std::clamp<std::int64_t>(at, done, static_cast<std::int64_t>(frames)));
-            if (frame > done) {
-                processPiece(done, frame - done);
-                done = frame;
-            }
-            handleEvent(&event->body);
+    SequenceReader positions(control), notes(midiIn);
+    for (;;) {
+        SequenceReader& next = notes.before(positions) ? notes : positions;
+        const LV2_Atom_Event* event = next.event();
+        if (event == nullptr)
+            break;
+        const auto frame = static_cast<std::uint32_t>(
+            std::clamp<std::int64_t>(event->time.frames, done, static_cast<std::int64_t>(frames)));
+        if (frame > done) {
+            processPiece(done, frame - done);
+            done = frame;
         }
+        handleEvent(&event->body);
+        next.step();
     }
     if (done < frames)
         processPiece(done, frames - done);

@@ -94,6 +94,7 @@ private:
     const float* audioIn[2] = {};
     float* audioOut[2] = {};
     const LV2_Atom_Sequence* control = nullptr;
+    const LV2_Atom_Sequence* midiIn = nullptr;
     LV2_Atom_Sequence* notify = nullptr;
     const float* controlPorts[2] = {};
     // The port values last passed on; a port is passed on when it differs. After a restore

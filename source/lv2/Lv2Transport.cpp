@@ -102,6 +102,8 @@ void Lv2Transport::apply(const Lv2Position& p) {
         beatUnit = 4;
     derive();
 
+    // The host's sample clock: exact where its musical position may be coarse.
+    frameAnchor = usable(p.frame) ? *p.frame : info.samplePos;
     const bool bars = usable(p.bar) || usable(p.barBeat);
     if (bars) {
         anchor.bar = usable(p.bar) ? std::floor(*p.bar) : reached.bar;
@@ -129,11 +131,11 @@ void Lv2Transport::advance(std::int64_t frames) {
 }
 
 void Lv2Transport::refresh() {
-    // Tempo, rate and signature are kept up to date by derive. The effect reads the musical
-    // position only; the fields nobody reads (the host's frame among them) stay 0. Worked out
-    // when the clock moves rather than when the effect asks: then the next piece's position
-    // is ready before the piece starts.
+    // Tempo, rate and signature are kept up to date by derive; the fields nobody reads stay 0.
+    // Worked out when the clock moves rather than when the effect asks: then the next piece's
+    // position is ready before the piece starts.
     const Musical at = now();
+    info.samplePos = frameAnchor + static_cast<double>(elapsed) * speed;
     info.barStartPos = at.bar * beatsPerBar * quartersPerUnit;
     info.ppqPos = info.barStartPos + at.barBeat * quartersPerUnit;
     info.flags = kVstTempoValid | (speed != 0.0 ? kVstTransportPlaying : 0);

@@ -29,7 +29,8 @@ public:
     // The host's clock moves on by frames (at its speed).
     void advance(std::int64_t frames);
     // The time information for the current frame: tempo in quarter notes, position and bar
-    // start in quarter notes, signature, sample rate, and playing while the speed is not 0.
+    // start in quarter notes, the host's frame, signature, sample rate, and playing while the
+    // speed is not 0.
     const VstTimeInfo& timeInfo() const { return info; }
 
     double quarterTempo() const { return quarterBpm; }
@@ -63,6 +64,8 @@ private:
     // The last message's position, and the frames since then.
     Musical anchor{0.0, 0.0};
     std::int64_t elapsed = 0;
+    // The host's frame at the last message (time:frame, or where the clock had got to).
+    double frameAnchor = 0.0;
     // The anchor came with a bar position, and tempo and speed have stayed since.
     bool anchorFromBars = false;
     // Derived from the fields above whenever a message changes them.

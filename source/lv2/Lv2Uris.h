@@ -23,7 +23,8 @@ public:
         kNotify = 5,
         kRecording = 6,
         kTypeRecording = 7,
-        kPortCount = 8
+        kMidiIn = 8,
+        kPortCount = 9
     };
     // The state's format; a saved state of another version is not read.
     static constexpr int kFormatVersion = 1;

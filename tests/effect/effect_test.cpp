@@ -111,6 +111,8 @@ private:
             rate, tempo, ppq, barAtZero ? 0.0 : std::floor(ppq / 4.0) * 4.0, 4, denominator,
             pick<std::int32_t>({kVstTempoValid, kVstTempoValid,
                                 kVstTempoValid | kVstTransportPlaying, kVstTransportPlaying}));
+        if (chance(0.05))
+            host.timeInfo.samplePos = 0.0; // a host without a sample clock
         // Numbers a host cannot mean.
         double VstTimeInfo::*const fields[] = {&VstTimeInfo::tempo, &VstTimeInfo::sampleRate,
                                                &VstTimeInfo::ppqPos, &VstTimeInfo::barStartPos};
@@ -152,6 +154,58 @@ TEST(RandomHost, ThroughTheModuleForEveryKindOfHost) {
     ASSERT_TRUE(stammerix.isLoaded()) << stammerix.error();
     for (int kind = 0; kind < 4; ++kind)
         RandomHost(kind & 1, kind & 2, 5 + kind, &stammerix).run(200);
+}
+
+// A host that counts its musical position in whole ticks of 1/1920 quarter note, as Ardour
+// does, its sample clock exact, beside a twin whose position is exact: placed where the coarse
+// one was at every start, stop, locate and tempo change, and moved on by the frames played.
+// They must play the same samples: no seam at any block, no drift over a long session in bars
+// that are no whole number of frames, whatever recording goes on.
+TEST(CoarseHost, PlaysAsAnExactHostPlacedWhereItJumps) {
+    ASSERT_TRUE(stammerix.isLoaded()) << stammerix.error();
+    // Rate, tempo, numerator and denominator.
+    for (const auto& [rate, firstTempo, numerator, denominator] :
+         {std::tuple{44100.0, 123.0, 4, 4}, {48000.0, 120.0, 3, 4}, {48000.0, 97.0, 6, 8}}) {
+        std::mt19937 random(static_cast<unsigned>(numerator));
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(random); };
+        TestHost hosts[2];
+        AEffect* fx[2] = {hosts[0].instantiate(stammerix.entry()),
+                          hosts[1].instantiate(stammerix.entry())};
+        double tempo = firstTempo, frame = 0, quarters = 0, anchorFrame = 0, anchor = 0;
+        bool playing = true, wasPlaying = false;
+        const double bar = numerator * 4.0 / denominator;
+        for (int b = 0; b < 700 && !::testing::Test::HasFailure(); ++b) {
+            const int n = b > 500 ? 4096 : pick(1, 2000), event = pick(0, 99), index = pick(0, 1);
+            const float value = pick(0, 7) / 7.0f;
+            if (event < 3) // a locate
+                frame = pick(0, 1 << 24), quarters = pick(0, 1 << 20) / 7.0;
+            playing = event >= 3 && event < 6 ? !playing : playing;
+            tempo = event >= 6 && event < 8 ? pick(60, 180) : tempo;
+            const double rounded = std::round(quarters * 1920.0) / 1920.0;
+            if (event < 8 || !playing || !wasPlaying)
+                anchorFrame = frame, anchor = rounded;
+            AudioBlock audio[2] = {AudioBlock(n), AudioBlock(n)};
+            for (int h = 0; h < 2; ++h) {
+                const double q = h ? anchor + (frame - anchorFrame) * tempo / 60.0 / rate : rounded;
+                hosts[h].setTransport(rate, tempo, q, std::floor(q / bar) * bar, numerator,
+                                      denominator,
+                                      kVstTempoValid | (playing ? kVstTransportPlaying : 0));
+                hosts[h].timeInfo.samplePos = frame;
+                for (int i = 0; i < 2 * n; ++i)
+                    audio[h].in(i % 2)[i / 2] =
+                        input(static_cast<std::int64_t>(frame) + i / 2, i % 2);
+                if (event < 12)
+                    TestHost::setParameter(fx[h], index, value);
+                TestHost::processReplacing(fx[h], audio[h].inputs(), audio[h].outputs(), n);
+            }
+            for (int c = 0; c < 2; ++c)
+                EXPECT_TRUE(std::equal(audio[0].out(c), audio[0].out(c) + n, audio[1].out(c)))
+                    << "block " << b << " at " << rate << " Hz";
+            frame += playing ? n : 0, quarters += playing ? n * tempo / 60.0 / rate : 0.0;
+            wasPlaying = playing;
+        }
+        hosts[0].close(fx[0]), hosts[1].close(fx[1]);
+    }
 }
 
 // Musical sessions through the built module, driven by our test host as a real host would:

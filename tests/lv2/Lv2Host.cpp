@@ -69,17 +69,30 @@ int Lv2World::printLog(LV2_Log_Handle handle, LV2_URID, const char* format, va_l
     return n;
 }
 
-Lv2Host::Lv2Host(Lv2World& world, double rate)
-    : world(world), controlBuffer(8192), notifyBuffer(8192) {
+Lv2Host::Lv2Host(Lv2World& world, double rate, bool midiOnControl)
+    : world(world), notifyBuffer(8192) {
     instance =
         world.plugin ? lilv_plugin_instantiate(world.plugin, rate, world.features()) : nullptr;
     if (!instance)
         return;
-    void* ports[4] = {controlBuffer.data(), notifyBuffer.data(), &controls[0], &controls[1]};
-    for (std::uint32_t port = 4; port < 8; ++port)
-        lilv_instance_connect_port(instance, port, ports[port - 4]);
-    lv2_atom_forge_init(&forge, world.mapFeature());
-    forgeStart();
+    LilvNode* midiEvent = lilv_new_uri(world.world, LV2_MIDI__MidiEvent);
+    LilvNode* position = lilv_new_uri(world.world, LV2_TIME__Position);
+    const LilvPort* port = lilv_plugin_get_port_by_index(world.plugin, Lv2Uris::kControl);
+    if (lilv_port_supports_event(world.plugin, port, position) &&
+        !lilv_port_supports_event(world.plugin, port, midiEvent))
+        positions = &control;
+    port = lilv_plugin_get_port_by_index(world.plugin, Lv2Uris::kMidiIn);
+    if (midiOnControl || !port || !lilv_port_supports_event(world.plugin, port, midiEvent))
+        midiTo = &control;
+    lilv_node_free(midiEvent), lilv_node_free(position);
+    void* ports[5] = {control.buffer.data(), notifyBuffer.data(), &controls[0], &controls[1],
+                      notes.buffer.data()};
+    for (std::uint32_t index = 4; index < lilv_plugin_get_num_ports(world.plugin); ++index)
+        lilv_instance_connect_port(instance, index, ports[index - 4]);
+    for (Sequence* sequence : {&control, &notes}) {
+        lv2_atom_forge_init(&sequence->forge, world.mapFeature());
+        sequence->start();
+    }
     setActive(true);
 }
 
@@ -90,26 +103,30 @@ Lv2Host::~Lv2Host() {
     }
 }
 
-void Lv2Host::forgeStart() {
-    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(controlBuffer.data()),
-                              controlBuffer.size() * sizeof(std::uint64_t));
-    lv2_atom_forge_sequence_head(&forge, &sequence, 0);
+void Lv2Host::Sequence::start() {
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer.data()),
+                              buffer.size() * sizeof(std::uint64_t));
+    lv2_atom_forge_sequence_head(&forge, &frame, 0);
 }
 
 void Lv2Host::midi(std::uint32_t frame, std::vector<std::uint8_t> bytes) {
-    lv2_atom_forge_frame_time(&forge, frame);
-    lv2_atom_forge_atom(&forge, static_cast<std::uint32_t>(bytes.size()),
+    LV2_Atom_Forge* forge = &midiTo->forge;
+    lv2_atom_forge_frame_time(forge, frame);
+    lv2_atom_forge_atom(forge, static_cast<std::uint32_t>(bytes.size()),
                         world.map(LV2_MIDI__MidiEvent));
-    lv2_atom_forge_write(&forge, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    lv2_atom_forge_write(forge, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
 void Lv2Host::position(std::uint32_t frame, const HostPosition& p) {
+    if (!positions)
+        return;
+    LV2_Atom_Forge* forge = &positions->forge;
     LV2_Atom_Forge_Frame object;
-    lv2_atom_forge_frame_time(&forge, frame);
-    lv2_atom_forge_object(&forge, &object, 0, world.map(LV2_TIME__Position));
+    lv2_atom_forge_frame_time(forge, frame);
+    lv2_atom_forge_object(forge, &object, 0, world.map(LV2_TIME__Position));
     auto put = [&](const char* uri, const auto& value, auto write) {
         if (value)
-            lv2_atom_forge_key(&forge, world.map(uri)), write(&forge, *value);
+            lv2_atom_forge_key(forge, world.map(uri)), write(forge, *value);
     };
     put(LV2_TIME__frame, p.frame, lv2_atom_forge_long);
     put(LV2_TIME__speed, p.speed, lv2_atom_forge_float);
@@ -118,20 +135,21 @@ void Lv2Host::position(std::uint32_t frame, const HostPosition& p) {
     put(LV2_TIME__beatUnit, p.beatUnit, lv2_atom_forge_int);
     put(LV2_TIME__beatsPerBar, p.beatsPerBar, lv2_atom_forge_float);
     put(LV2_TIME__beatsPerMinute, p.beatsPerMinute, lv2_atom_forge_float);
-    lv2_atom_forge_pop(&forge, &object);
+    lv2_atom_forge_pop(forge, &object);
 }
 
 void Lv2Host::editor(bool open, std::int32_t columns) {
+    LV2_Atom_Forge* forge = &control.forge;
     LV2_Atom_Forge_Frame object;
-    lv2_atom_forge_frame_time(&forge, 0);
+    lv2_atom_forge_frame_time(forge, 0);
     lv2_atom_forge_object(
-        &forge, &object, 0,
+        forge, &object, 0,
         world.map(open ? STAMMERIX_LV2_PREFIX "UiOn" : STAMMERIX_LV2_PREFIX "UiOff"));
     if (open) {
-        lv2_atom_forge_key(&forge, world.map(STAMMERIX_LV2_PREFIX "columns"));
-        lv2_atom_forge_int(&forge, columns);
+        lv2_atom_forge_key(forge, world.map(STAMMERIX_LV2_PREFIX "columns"));
+        lv2_atom_forge_int(forge, columns);
     }
-    lv2_atom_forge_pop(&forge, &object);
+    lv2_atom_forge_pop(forge, &object);
 }
 
 std::vector<std::uint8_t> Lv2Host::notifyBytes() const {
@@ -141,7 +159,8 @@ std::vector<std::uint8_t> Lv2Host::notifyBytes() const {
 
 void Lv2Host::run(std::uint32_t frames, const float* inL, const float* inR, float* outL,
                   float* outR) {
-    lv2_atom_forge_pop(&forge, &sequence);
+    for (Sequence* sequence : {&control, &notes})
+        lv2_atom_forge_pop(&sequence->forge, &sequence->frame);
     auto* notify = reinterpret_cast<LV2_Atom*>(notifyBuffer.data());
     notify->type = 0;
     notify->size = static_cast<std::uint32_t>(notifyBuffer.size() * 8 - sizeof(LV2_Atom));
@@ -150,7 +169,7 @@ void Lv2Host::run(std::uint32_t frames, const float* inL, const float* inR, floa
     for (std::uint32_t port = 0; port < 4; ++port)
         lilv_instance_connect_port(instance, port, const_cast<void*>(ports[port]));
     lilv_instance_run(instance, frames);
-    forgeStart();
+    control.start(), notes.start();
 
     parameters.reset(), scope.reset();
     const auto* seq = reinterpret_cast<const LV2_Atom_Sequence*>(notifyBuffer.data());

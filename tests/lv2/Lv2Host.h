@@ -55,7 +55,10 @@ private:
 
 class Lv2Host {
 public:
-    explicit Lv2Host(Lv2World& world, double rate = 48000.0);
+    // As Ardour does, the host sends MIDI to the atom input that declares MIDI and positions
+    // only to those that declare time:Position and not MIDI; an older kind of host sends
+    // everything on the control port.
+    explicit Lv2Host(Lv2World& world, double rate = 48000.0, bool midiOnControl = false);
     ~Lv2Host();
     Lv2Host(const Lv2Host&) = delete;
     Lv2Host& operator=(const Lv2Host&) = delete;
@@ -88,10 +91,17 @@ public:
     std::vector<std::uint8_t> notifyBytes() const;
 
 private:
-    void forgeStart();
-    std::vector<std::uint64_t> controlBuffer, notifyBuffer;
+    // An event sequence the host fills for the next run.
+    struct Sequence {
+        std::vector<std::uint64_t> buffer = std::vector<std::uint64_t>(8192);
+        LV2_Atom_Forge forge{};
+        LV2_Atom_Forge_Frame frame{};
+        void start();
+    };
+    Sequence control, notes;
+    Sequence* positions = nullptr; // null where no port takes them
+    Sequence* midiTo = &notes;
+    std::vector<std::uint64_t> notifyBuffer;
     float controls[2] = {0.0f, 0.0f};
-    LV2_Atom_Forge forge{};
-    LV2_Atom_Forge_Frame sequence{};
     bool active = false;
 };

@@ -27,6 +27,8 @@ struct Variant {
     int beatsPerBar, beatUnit;
     Messages messages;
     bool bpmInQuarters;
+    bool ticks = false;         // positions in whole 1920ths of a beat at block starts
+    bool midiOnControl = false; // a host that sends MIDI on the control port
 };
 
 struct Event {
@@ -48,12 +50,21 @@ struct Reference {
         TestHost::dispatch(fx, effMainsChanged, 0, 1);
     }
     ~Reference() { host.close(fx); }
-    void piece(std::int64_t frame, bool playing, float** in, float** out, std::int32_t n) {
-        const double quarters = static_cast<double>(frame) * v.quarterBpm / 60.0 / v.rate;
+    // A piece that starts done frames into a block; the host's musical position is the
+    // block's, moved on by those frames.
+    void piece(std::int64_t block, std::uint32_t done, bool playing, float** in, float** out,
+               std::int32_t n) {
+        const double perFrame = v.quarterBpm / 60.0 / v.rate;
+        const std::int64_t frame = block + (playing ? done : 0);
+        double quarters = static_cast<double>(frame) * perFrame;
+        if (v.ticks)
+            quarters = std::round(static_cast<double>(block) * perFrame * 1920.0) / 1920.0 +
+                       (frame - block) * perFrame;
         const double perBar = v.beatsPerBar * 4.0 / v.beatUnit;
         host.setTransport(v.rate, v.quarterBpm, quarters, std::floor(quarters / perBar) * perBar,
                           v.beatsPerBar, v.beatUnit,
                           kVstTempoValid | (playing ? kVstTransportPlaying : 0));
+        host.timeInfo.samplePos = static_cast<double>(frame);
         TestHost::processReplacing(fx, in, out, n);
     }
 };
@@ -61,7 +72,7 @@ struct Reference {
 // Runs one random session through both editions; returns the frames compared.
 long compareSession(const Variant& v, unsigned seed, int blocks) {
     Lv2World world;
-    Lv2Host lv2(world, v.rate);
+    Lv2Host lv2(world, v.rate, v.midiOnControl);
     EXPECT_TRUE(lv2.instance != nullptr);
     if (!lv2.instance)
         return 0;
@@ -111,7 +122,8 @@ long compareSession(const Variant& v, unsigned seed, int blocks) {
                     static_cast<double>(frame) * v.quarterBpm / 60.0 / v.rate * v.beatUnit / 4.0;
                 const double bar = std::floor(units / v.beatsPerBar);
                 p.bar = static_cast<std::int64_t>(bar);
-                p.barBeat = static_cast<float>(units - bar * v.beatsPerBar);
+                const double beat = units - bar * v.beatsPerBar;
+                p.barBeat = static_cast<float>(v.ticks ? std::round(beat * 1920.0) / 1920.0 : beat);
                 p.beatUnit = v.beatUnit, p.beatsPerBar = static_cast<float>(v.beatsPerBar);
                 p.beatsPerMinute = static_cast<float>(
                     v.bpmInQuarters ? v.quarterBpm : v.quarterBpm * v.beatUnit / 4.0);
@@ -140,8 +152,7 @@ long compareSession(const Variant& v, unsigned seed, int blocks) {
             if (at > done) {
                 float* in[2] = {theirs.in(0) + done, theirs.in(1) + done};
                 float* out[2] = {theirs.out(0) + done, theirs.out(1) + done};
-                ref.piece(frame + (playing ? done : 0), playing, in, out,
-                          static_cast<std::int32_t>(at - done));
+                ref.piece(frame, done, playing, in, out, static_cast<std::int32_t>(at - done));
                 done = at;
             }
             if (e < events.size()) {
@@ -169,11 +180,13 @@ long compareSession(const Variant& v, unsigned seed, int blocks) {
 
 TEST(Lv2Plugin, PlaysTheSessionsOfTheTwoPointXModuleSampleForSample) {
     const Variant variants[] = {
-        {44100.0, 90.0, 3, 4, kOnChange, false},       // positions only when they change
-        {48000.0, 100.0, 6, 8, kOnChange, false},      // tempo in eighths of a 6/8 bar
-        {48000.0, 100.0, 6, 8, kEveryBlock, true},     // tempo in quarters, every block
-        {44100.0, 120.0, 4, 4, kFrameAndSpeed, false}, // only frame and speed
-        {44100.0, 120.0, 4, 4, kNone, false},          // no transport: 120 in 4/4, stopped
+        {44100.0, 90.0, 3, 4, kOnChange, false},              // positions only when they change
+        {48000.0, 100.0, 6, 8, kOnChange, false},             // tempo in eighths of a 6/8 bar
+        {48000.0, 100.0, 6, 8, kEveryBlock, true},            // tempo in quarters, every block
+        {44100.0, 120.0, 4, 4, kFrameAndSpeed, false},        // only frame and speed
+        {44100.0, 120.0, 4, 4, kNone, false},                 // no transport: 120 in 4/4, stopped
+        {48000.0, 120.0, 4, 4, kEveryBlock, false, true},     // Ardour: coarse, every block
+        {44100.0, 90.0, 3, 4, kOnChange, false, false, true}, // MIDI on the control port
     };
     unsigned seed = 11;
     for (const Variant& v : variants) {
