@@ -1,27 +1,36 @@
 -- Builds a session for Stammerix checks: one stereo track, Ardour's sine generator (1 kHz,
--- -18 dB) before the plug-in, 48 kHz, 120 bpm in 4/4 (Ardour's default map: a bar is
--- 96,000 frames), and a range over the first BARS bars that the check turns into the
--- session range.
+-- -36 dB) before the plug-in, 48 kHz, 4/4, and a range over the first four bars that the
+-- check turns into the session range.
 --
---   ardour7-lua session.lua DIR NAME EDITION TYPE BARS MODE
+--   ardour7-lua session.lua DIR NAME EDITION TYPE MODE BAR
 --
 -- EDITION is lv2 or 2x; TYPE the recording type (0..7). MODE says how "recording" moves:
 --   bar1   automated on through bar 1 and off from bar 2;
 --   own1   automated on for one bar from frame 2400: the plug-in records while the
 --          transport stands before an export starts, and only a switch that Ardour sends
---          after the start lets the recorder's own position start at 0 with bar 1;
+--          after the start lets the recorder's own position start at 0 (Ardour switches a
+--          plug-in that takes MIDI at the start of the first block after each point);
 --   roll   no automation: on while the transport rolls in real time (from frame 0 past
 --          the first bar), then off, the transport stopped and the session saved.
-local dir, name, edition, rtype, bars, mode =
-  arg[1], arg[2], arg[3], tonumber(arg[4]), tonumber(arg[5]), arg[6]
+-- BAR is the bar's length in frames, which sets the tempo: 96000 is 120 bpm.
+local dir, name, edition, rtype, mode, bar =
+  arg[1], arg[2], arg[3], tonumber(arg[4]), arg[5], tonumber(arg[6])
 local rate = 48000
-local bar = 2 * rate
+local bpm = 4 * 60 * rate / bar
 
 ARDOUR.config():set_hide_dummy_backend(false)
 assert(AudioEngine:set_backend("None (Dummy)", "", ""), "no Dummy backend")
 assert(create_session(dir, name, rate), "cannot create the session")
 
 local function at(frame) return Temporal.timepos_t(frame) end
+
+if bpm ~= 120 then
+  local map = Temporal.TempoMap.write_copy()
+  map:set_tempo(Temporal.Tempo(bpm, bpm, 4), at(0))
+  Temporal.TempoMap.update(map)
+end
+assert(Temporal.TempoMap.read():sample_at_beats(Temporal.Beats(4, 0)) == bar,
+  "Ardour's bar is not " .. bar .. " frames long")
 
 local track = Session:new_audio_track(2, 2, nil, 1, "Loop", ARDOUR.PresentationInfo.max_order,
   ARDOUR.TrackMode.Normal, true):front()
@@ -32,7 +41,9 @@ local sine = ARDOUR.LuaAPI.new_plugin(Session, "SinGen", ARDOUR.PluginType.Lua, 
 assert(not sine:isnil(), "no SinGen")
 assert(track:add_processor_by_index(sine, 0, nil, true) == 0)
 ARDOUR.LuaAPI.set_processor_param(sine, 0, 1000) -- Hz
-ARDOUR.LuaAPI.set_processor_param(sine, 1, -18) -- dB
+-- The generator eases its level in over a second of blocks, except a level this low, which it
+-- takes at once: the sine is steady however few blocks Ardour runs before a take.
+ARDOUR.LuaAPI.set_processor_param(sine, 1, -36) -- dB
 
 -- Automation in audio time: in beat time its points would fall on whole ticks (12.5 frames).
 local plugin
@@ -95,5 +106,5 @@ else
   error("unknown mode " .. tostring(mode))
 end
 
-Session:locations():add_range(at(0), at(bars * bar))
+Session:locations():add_range(at(0), at(4 * bar))
 assert(Session:save_state("", false, false, false, false, false) == 0, "cannot save")

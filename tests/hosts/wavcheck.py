@@ -2,14 +2,15 @@
 """Compares what Ardour rendered through Stammerix with what should come out.
 
     wavcheck.py record EXPORT.wav   bar 1 recorded at the bar position (type 0), played on
-    wavcheck.py own EXPORT.wav      bar 1 recorded at the recorder's own position (type 4)
+    wavcheck.py own EXPORT.wav BAR  bar 1 recorded at the recorder's own position (type 4),
+                                    in bars of BAR frames
     wavcheck.py loop LOOP.wav       a loop saved with the session after a real-time take
     wavcheck.py replay EXPORT.wav LOOP.wav   the reopened session plays the saved loop
 
 Prints one line of figures and exits 0 when the samples are right, 1 when not. The input is
-Ardour's sine generator: 1 kHz at -18 dB, at 48 kHz a period of exactly 48 frames, so every
-bar (96,000 frames) starts at the same phase and a loop of it has no seam of its own. A
-"break" is a frame where the output leaves the sine that the frames before it describe.
+Ardour's sine generator: 1 kHz at -36 dB, at 48 kHz a period of exactly 48 frames, so every
+bar (96,000 frames at 120 bpm) starts at the same phase and a loop of it has no seam of its
+own. A "break" is a frame where the output leaves the sine that the frames before it describe.
 """
 import array
 import math
@@ -17,20 +18,23 @@ import struct
 import sys
 
 RATE = 48000
-BAR = 96000
+BAR = 96000  # at 120 bpm in 4/4
 BARS = 4
 PERIOD = 48
-AMPLITUDE = 10 ** (-18 / 20)
+AMPLITUDE = 10 ** (-36 / 20)
 # The first recorded frames are faded in by the recorder's gain ramp (0.01 a frame); sine
 # fits leave out four whole periods.
 FADE = 4 * PERIOD
-# Float rounding leaves a clean sine within a few 1e-8 of its fit.
-FIT_TOLERANCE = 1e-5
+# Float rounding leaves a clean sine within about 1e-9 of its fit; a frame out of place
+# misses it by up to 0.13 x the amplitude.
+FIT_TOLERANCE = 1e-4 * AMPLITUDE
 # A clean 1 kHz sine steps at most 0.13 x its amplitude from frame to frame; its three-frame
 # prediction misses by float rounding only. A jump of even one frame misses by up to 0.13 x.
 BREAK_THRESHOLD = 0.005 * AMPLITUDE
-# Frames equal to a reference within float rounding of the same float samples.
-SAME = 1e-7
+# Frames equal to a reference. A frame taken anew from the generator, whose phase counts on
+# in double precision, may differ in its last bits near a zero crossing; a frame out of place
+# differs by up to 0.13 x the amplitude.
+SAME = 1e-6 * AMPLITUDE
 COS = 2 * math.cos(2 * math.pi / PERIOD)
 
 
@@ -116,26 +120,26 @@ def sine_in(x, start, end, what):
     if not any(x[start:end]):
         return False, f"{what} is silent", phase
     if abs(amplitude - AMPLITUDE) > 0.01 * AMPLITUDE:
-        return False, f"{what} is no -18 dB sine (fit {db(amplitude):.1f} dB)", phase
+        return False, f"{what} is no -36 dB sine (fit {db(amplitude):.1f} dB)", phase
     count, worst = off_sine(x, start, end, amplitude, phase)
     if count:
         return False, f"{what} leaves the sine at {count} frames (up to {worst:.3g})", phase
     return True, f"{what} = the input sine (max deviation {worst:.1g})", phase
 
 
-def load_bars(path):
+def load_bars(path, bar=BAR):
     channels = read_wav(path)
     if len(channels) != 2:
         raise ValueError(f"{path}: {len(channels)} channels, not 2")
-    if len(channels[0]) < BARS * BAR:
+    if len(channels[0]) < BARS * bar:
         raise ValueError(f"{path}: {len(channels[0])} frames, fewer than {BARS} bars")
     return channels
 
 
-def per_bar_breaks(channels, bars):
+def per_bar_breaks(channels, bars, bar=BAR):
     """Breaks per bar, each bar from its first frames after a fade-in (the recorder's gain
     ramp at the loop's start is no break)."""
-    return [max(breaks(x, b * BAR + FADE, (b + 1) * BAR) for x in channels) for b in bars]
+    return [max(breaks(x, b * bar + FADE, (b + 1) * bar) for x in channels) for b in bars]
 
 
 def check_record(path):
@@ -155,20 +159,23 @@ def check_record(path):
     return ok, notes
 
 
-def check_own(path):
+def check_own(path, bar):
     """Bar 1 recorded at the own position plays at the bar position in bars 2-4, seamless.
 
-    The take starts at frame 2400 (50 periods) so that the loop holds the input in phase with
-    the bars: frame k of bars 2-4 plays what came in at frame 2400 + k."""
-    channels = load_bars(path)
+    The take starts a little into bar 1 and lasts a bar (of BAR frames): the loop holds a sine
+    of whole periods, whose phase the check finds from bar 2."""
+    bar = int(bar)
+    if bar % PERIOD:
+        raise ValueError(f"a bar of {bar} frames holds no whole periods")
+    channels = load_bars(path, bar)
     ok, notes = True, []
     for side, x in zip("LR", channels):
-        good, text, _ = sine_in(x, BAR + FADE, 2 * BAR, f"bar 2 {side}")
+        good, text, _ = sine_in(x, bar + FADE, 2 * bar, f"bar 2 {side}")
         ok &= good
         if not good or side == "L":
             notes.append(text)
-    counts = per_bar_breaks(channels, range(1, BARS))
-    off = [max(off_reference(x, b * BAR, x, BAR, BAR) for x in channels) for b in range(2, BARS)]
+    counts = per_bar_breaks(channels, range(1, BARS), bar)
+    off = [max(off_reference(x, b * bar, x, bar, bar) for x in channels) for b in range(2, BARS)]
     ok &= counts == [0] * (BARS - 1) and off == [0] * (BARS - 2)
     notes.append("breaks per bar in bars 2-4 " + "/".join(map(str, counts)))
     notes.append("frames of bars 3-4 off bar 2 " + "/".join(map(str, off)))
@@ -200,7 +207,9 @@ def check_replay(path, loop_path):
     """The reopened session plays the saved loop, sample for sample, from frame 0."""
     channels = load_bars(path)
     loop = read_wav(loop_path)
-    off = [max(off_reference(x, b * BAR, l, 0, min(BAR, len(l))) for x, l in zip(channels, loop))
+    if len(loop) != 2 or len(loop[0]) != BAR:
+        raise ValueError(f"{loop_path}: not a stereo loop of {BAR} frames")
+    off = [max(off_reference(x, b * BAR, l, 0, BAR) for x, l in zip(channels, loop))
            for b in range(BARS)]
     counts = per_bar_breaks(channels, range(BARS))
     silent = all(v == 0.0 for v in channels[0][:BAR])
