@@ -4,7 +4,10 @@
 #include <cstring>
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
+#include <mutex>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "effect/Stammerix.h"
 #include "lv2/Lv2LoopFile.h"
@@ -30,6 +33,19 @@ std::optional<double> numberOf(const LV2_Atom* atom, const Lv2Uris& uris) {
         return reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
     return std::nullopt;
 }
+
+// Hosts that know only audio and control ports (and so send no events and keep no state) may
+// map no URIs: the plug-in then numbers the few it needs itself, while an instance is made.
+LV2_URID mapOwn(LV2_URID_Map_Handle, const char* uri) {
+    static std::mutex mutex;
+    static std::vector<std::string> uris;
+    const std::lock_guard<std::mutex> lock(mutex);
+    auto at = std::find(uris.begin(), uris.end(), uri);
+    if (at == uris.end())
+        at = uris.insert(uris.end(), uri);
+    return static_cast<LV2_URID>(at - uris.begin() + 1);
+}
+LV2_URID_Map ownMap{nullptr, mapOwn};
 
 // Walks one of the host's event sequences (none where the port is not connected).
 class SequenceReader {
@@ -61,7 +77,7 @@ Lv2Plugin* Lv2Plugin::create(double sampleRate, const LV2_Feature* const* featur
     auto* map = Lv2Uris::feature<LV2_URID_Map>(features, LV2_URID__map);
     auto* log = Lv2Uris::feature<LV2_Log_Log>(features, LV2_LOG__log);
     if (map == nullptr)
-        return nullptr;
+        map = &ownMap;
     auto* plugin = new (std::nothrow) Lv2Plugin(sampleRate, map, log);
     if (plugin != nullptr && plugin->effect == nullptr) {
         delete plugin;

@@ -28,7 +28,7 @@ class Stammerix;
 
 class Lv2Plugin {
 public:
-    // Null when the host lacks urid:map or the effect cannot be made.
+    // Null when the effect cannot be made.
     static Lv2Plugin* create(double sampleRate, const LV2_Feature* const* features);
     ~Lv2Plugin();
     Lv2Plugin(const Lv2Plugin&) = delete;

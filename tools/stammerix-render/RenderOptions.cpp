@@ -62,7 +62,8 @@ const char* RenderOptions::usage() {
            "  --bars N               exactly N bars, whatever the input's length\n"
            "  --block N|random       frames per block (default 512); random: 1 to 4096\n"
            "  --plot FILE.png        a picture of the input, the output and the held keys\n"
-           "  --help                 this text\n";
+           "  --help                 this text\n"
+           "  --version              the version of Stammerix this tool belongs to\n";
 }
 
 RenderOptions RenderOptions::parse(int argc, char** argv) {
@@ -89,6 +90,8 @@ RenderOptions RenderOptions::parse(int argc, char** argv) {
         };
         if (arg == "--help") {
             o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
         } else if (arg == "--demo") {
             o.demo = true;
         } else if (arg == "--input") {
@@ -126,7 +129,7 @@ RenderOptions RenderOptions::parse(int argc, char** argv) {
             throw UsageError("unknown option " + arg + " (--help lists them)");
         }
     }
-    if (o.help)
+    if (o.help || o.version)
         return o;
     if (positional.size() != 2)
         throw UsageError("needs MODULE.so and OUTPUT after the options (--help for more)");

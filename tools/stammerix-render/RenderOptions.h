@@ -24,6 +24,7 @@ public:
     static const char* usage();
 
     bool help = false;
+    bool version = false;
     std::string input; // empty with the demo
     bool demo = false;
     std::string midi;

@@ -221,6 +221,10 @@ int main(int argc, char** argv) {
             std::fputs(RenderOptions::usage(), stdout);
             return 0;
         }
+        if (options.version) {
+            std::printf("stammerix-render %s\n", STAMMERIX_VERSION);
+            return 0;
+        }
         return render(options);
     } catch (const RenderOptions::UsageError& e) {
         std::fprintf(stderr, "stammerix-render: %s\n", e.what());
