@@ -279,6 +279,7 @@ void Lv2Plugin::readPosition(const LV2_Atom_Object* object) {
     position.beatUnit = numberOf(beatUnit, uris);
     position.beatsPerBar = numberOf(beatsPerBar, uris);
     position.beatsPerMinute = numberOf(bpm, uris);
+    position.singleTempo = bpm != nullptr && bpm->type == uris.atomFloat;
     transport.apply(position);
 }
 

@@ -9,6 +9,8 @@ namespace {
 constexpr double kAgreement = 0.01;
 // Hosts send barBeat as a 32-bit float: its rounding, relative to the value.
 constexpr double kBeatRounding = 1.0 / (1 << 23);
+// The same for a tempo sent as a 32-bit float, with room for the arithmetic on it.
+constexpr double kTempoRounding = 1.0 / (1 << 22);
 
 bool usable(const std::optional<double>& value) {
     return value.has_value() && std::isfinite(*value);
@@ -32,6 +34,17 @@ void Lv2Transport::derive() {
     perFrame = perMinute / 60.0 / rate;
     barsPerUnit = 1.0 / beatsPerBar;
     quarterBpm = quarters ? beatsPerMinute : beatsPerMinute * 4.0 / beatUnit;
+    if (singleTempo) {
+        // A tempo rounded to single precision misses the one the host means by up to half its
+        // last place: a loop of whole frames would come out a frame short and wrap a frame
+        // early at every bar. Within that rounding, the loop is taken as whole.
+        const double loop = rate * 60.0 / quarterBpm * beatUnit;
+        const double whole = std::round(loop);
+        if (whole >= 1.0 && std::fabs(loop - whole) <= loop * kTempoRounding) {
+            quarterBpm = rate * 60.0 * beatUnit / whole;
+            perFrame = quarterBpm * beatUnit / 4.0 / 60.0 / rate;
+        }
+    }
     quartersPerUnit = 4.0 / beatUnit;
     info.tempo = quarterBpm;
     info.timeSigNumerator = static_cast<std::int32_t>(std::lround(std::min(beatsPerBar, 1e6)));
@@ -93,7 +106,7 @@ void Lv2Transport::apply(const Lv2Position& p) {
     if (usable(p.speed))
         speed = *p.speed;
     if (positive(p.beatsPerMinute))
-        beatsPerMinute = *p.beatsPerMinute;
+        beatsPerMinute = *p.beatsPerMinute, singleTempo = p.singleTempo;
     if (positive(p.beatsPerBar))
         beatsPerBar = *p.beatsPerBar;
     if (positive(p.beatUnit) && *p.beatUnit < 1e6)

@@ -18,6 +18,8 @@
 
 struct Lv2Position {
     std::optional<double> frame, speed, bar, barBeat, beatUnit, beatsPerBar, beatsPerMinute;
+    // The tempo came in single precision (as Ardour sends it).
+    bool singleTempo = false;
 };
 
 class Lv2Transport {
@@ -61,6 +63,7 @@ private:
     double beatsPerBar = 4.0;
     std::int32_t beatUnit = 4;
     bool quarters = false;
+    bool singleTempo = false;
     // The last message's position, and the frames since then.
     Musical anchor{0.0, 0.0};
     std::int64_t elapsed = 0;

@@ -242,6 +242,14 @@ TEST(Lv2Plugin, TellsAnOpenEditorItsParametersAndTheLoopItPlays) {
     }
     EXPECT_EQ(scopes, 1);
 
+    // Ardour sends its tempo in single precision: one whose bar is 95232 whole frames makes a
+    // loop of that bar, not of a frame less.
+    bar.host.position(0, HostPosition{bar.frame, 0, 1.0f, 0.0f, 4.0f, 2880000.0f / 23808, 4});
+    for (int b = 0; b < 50 && !bar.host.scope; ++b)
+        bar.run(100);
+    ASSERT_TRUE(bar.host.scope);
+    EXPECT_EQ(bar.host.scope->length, 95232);
+
     bar.host.editor(false);
     for (int b = 0; b < 100; ++b) {
         bar.run(100);
