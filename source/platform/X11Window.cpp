@@ -11,10 +11,10 @@
 #include <cairo.h>
 #include <mutex>
 #include <poll.h>
+#include <vector>
 
-#include "gui/CDrawContext.h"
-#include "gui/CFrame.h"
 #include "platform/CairoGraphics.h"
+#include "platform/PlatformInput.h"
 #include "platform/PlatformWindowListener.h"
 #include "platform/X11ErrorTrap.h"
 

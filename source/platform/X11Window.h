@@ -40,7 +40,8 @@ public:
     // the screen never shows a half-drawn state, and only what was drawn is sent.
     void present(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
 
-    // The toolkit's button and modifier bits for an X event or pointer state.
+    // The state word's button and modifier bits (PlatformInput.h) for an X event or pointer
+    // state.
     static std::int32_t buttonsFromState(unsigned int state);
     // X errors caught on the frames' connections since the process started.
     static std::int32_t trappedErrors();
