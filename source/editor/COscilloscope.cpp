@@ -1,5 +1,6 @@
 #include "editor/COscilloscope.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -74,6 +75,74 @@ void COscilloscope::setColumns(const ScopeFrame& frame) {
     posGreen = frame.posGreen;
 }
 
+bool COscilloscope::showColumns(const ScopeFrame& frame) {
+    CBitmap* background = getBackground();
+    const std::int32_t columns = std::min(frame.columns, ScopeFrame::kMaxColumns);
+    const std::int32_t shown = clampLength(frame.length);
+    // Column by column only where the frame samples the columns as the drawing does.
+    if (!background || background->getWidth() != columns || shown != length || shown == 0) {
+        setColumns(frame);
+        setDirty(true);
+        return true;
+    }
+    std::int32_t from = columns, to = -1;
+    for (std::int32_t i = 0; i < columns; ++i) {
+        const std::int32_t index = ScopeFrame::sampleIndex(shown, columns, i);
+        if (index >= 0 && index < kCapacity &&
+            !(Wave[index] == frame.left[i] && WaveR[index] == frame.right[i])) {
+            from = std::min(from, i);
+            to = std::max(to, i);
+        }
+    }
+    // A column's value ends one segment and starts the next: the columns beside it change too,
+    // and one more on each side for the slant of a stroke.
+    CRect area(size.left + from - 2, size.top, size.left + to + 3, size.bottom);
+    auto include = [&](const CRect& r) {
+        if (area.isEmpty()) {
+            area = r;
+            return;
+        }
+        area(std::min(area.left, r.left), std::min(area.top, r.top), std::max(area.right, r.right),
+             std::max(area.bottom, r.bottom));
+    };
+    const std::int32_t markers[2][2] = {{posRed, frame.posRed}, {posGreen, frame.posGreen}};
+    for (const auto& marker : markers)
+        if (marker[0] != marker[1])
+            for (std::int32_t position : marker) {
+                const std::int32_t x =
+                    pixel(static_cast<float>(columns) / static_cast<float>(shown) *
+                              static_cast<float>(position) +
+                          static_cast<float>(size.left));
+                include(CRect(x - 1, size.top, x + 2, size.bottom));
+            }
+    setColumns(frame);
+    area.bound(size);
+    if (area.isEmpty())
+        return false;
+    if (isDirty() && changed.isEmpty())
+        return true; // all of it is due already
+    if (isDirty())
+        include(changed);
+    CControl::setDirty(true);
+    changed = area;
+    return true;
+}
+
+void COscilloscope::setDirty(const bool val) {
+    changed = CRect();
+    CControl::setDirty(val);
+}
+
+void COscilloscope::update(CDrawContext* pContext) {
+    if (!pContext || !isDirty() || changed.isEmpty()) {
+        CControl::update(pContext);
+        return;
+    }
+    CRect area(changed);
+    redrawRect(pContext, area);
+    setDirty(false);
+}
+
 float COscilloscope::getSample(int side, std::int32_t index) const {
     if (index < 0 || index >= kCapacity)
         return 0.0f;
@@ -101,19 +170,31 @@ void COscilloscope::draw(CDrawContext* pContext) {
     const std::int32_t y0 = size.bottom - bh / 2;
     const std::int32_t a = bh / 3;
 
+    // Only the columns the clip reaches, with two to spare on each side (a slanted segment's
+    // stroke reaches the column beside it). A stroke per segment: one stroke of them all
+    // would cost less but sets other pixels where segments meet.
+    CRect clip;
+    pContext->getClipRect(clip);
+    clip.offset(-pContext->offset.x, -pContext->offset.y);
+    const std::int32_t first = std::max(1, clip.left - size.left - 2);
+    const std::int32_t last = std::min(bw - 2, clip.right - size.left + 2);
     const float* channels[2] = {Wave, WaveR};
     const CColor colors[2] = {kLeftColor, kRightColor};
     for (int c = 0; c < 2; ++c) {
-        pContext->setFrameColor(colors[c]);
-        pContext->moveTo(CPoint(size.left + 1, y0));
-        for (std::int32_t i = 1; i < bw - 1; ++i) {
+        auto point = [&](std::int32_t i) {
+            if (i < 1)
+                return CPoint(size.left + 1, y0);
             std::int32_t index = static_cast<std::int32_t>(incstep * static_cast<float>(i));
             if (index >= shown)
                 index = shown > 0 ? shown - 1 : 0;
             const float y =
                 std::fma(-static_cast<float>(a), channels[c][index], static_cast<float>(y0));
-            pContext->lineTo(CPoint(size.left + i, pixel(y)));
-        }
+            return CPoint(size.left + i, pixel(y));
+        };
+        pContext->setFrameColor(colors[c]);
+        pContext->moveTo(point(first - 1));
+        for (std::int32_t i = first; i <= last; ++i)
+            pContext->lineTo(point(i));
     }
 
     // With no loop the markers have no place (their position divides by the length).

@@ -17,6 +17,11 @@ public:
     ~COscilloscope() override;
 
     void draw(CDrawContext* pContext) override;
+    // Redraws what the last changes touched: the whole view, or only the columns and markers
+    // that changed since it was drawn.
+    void update(CDrawContext* pContext) override;
+    // true: the whole view needs drawing; false: it is drawn.
+    void setDirty(const bool val = true) override;
     void mouse(CDrawContext* pContext, CPoint& where, std::int32_t button = -1) override;
     bool isTypeOf(const char* s) const override;
 
@@ -26,6 +31,9 @@ public:
     virtual void setStuff2(int inLe, int inPosRed, int inPosGreen);
     // The samples a hand-over frame carries: exactly those the drawing reads for its length.
     void setColumns(const ScopeFrame& frame);
+    // setColumns, noting for the next update only the columns whose line or marker changed;
+    // false when the picture stays as it is.
+    bool showColumns(const ScopeFrame& frame);
 
     std::int32_t getLength() const { return length; }
     std::int32_t getPosRed() const { return posRed; }
@@ -40,4 +48,6 @@ private:
     std::int32_t length;
     std::int32_t posRed;
     std::int32_t posGreen;
+    // While dirty: the part to redraw, or empty for all of it.
+    CRect changed;
 };

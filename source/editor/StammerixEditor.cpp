@@ -140,10 +140,9 @@ void StammerixEditor::idle() {
     ++frameCalls;
     if (frame && !inIdleStuff && !closePending) {
         applyPendingChanges();
-        if (scope.take(*scopeFrame) && _controls.myOscilloscope) {
-            _controls.myOscilloscope->setColumns(*scopeFrame);
-            _controls.myOscilloscope->setDirty(true);
-        }
+        // Only what changed on the screen is drawn: at rest, nothing.
+        if (scope.take(*scopeFrame) && _controls.myOscilloscope)
+            _controls.myOscilloscope->showColumns(*scopeFrame);
     }
     AEffGUIEditor::idle();
     leaveFrameCall();

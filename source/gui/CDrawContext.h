@@ -9,6 +9,7 @@
 #include "gui/CPoint.h"
 #include "gui/CRect.h"
 #include "gui/CReferenceCounter.h"
+#include "platform/PlatformInput.h"
 
 class CFrame;
 class CBitmap;
@@ -31,17 +32,7 @@ enum CFont {
 enum CTxtFace { kNormalFace = 0, kBoldFace = 1, kItalicFace = 2, kUnderlineFace = 4 };
 enum CHoriTxtAlign { kLeftText = 0, kCenterText, kRightText };
 
-// The mouse-button state word.
-enum {
-    kMouseLeft = 1,
-    kMouseMiddle = 2,
-    kMouseRight = 4,
-    kModShift = 8,
-    kModCommand = 16,
-    kModAlt = 32,
-    kModControl = 64
-};
-constexpr std::int32_t kModifierMask = kModShift | kModCommand | kModAlt | kModControl;
+// The mouse-button state word's bits (kMouseLeft, kModShift...) are the platform's.
 
 extern const std::int32_t gStandardFontSize[kNumStandardFonts];
 extern const char* const gMacXfontNames[kNumStandardFonts];

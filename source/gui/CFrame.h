@@ -8,24 +8,15 @@
 #include <vector>
 
 #include "gui/CViewContainer.h"
+#include "platform/PlatformInput.h"
 #include "platform/PlatformWindowListener.h"
 
 class CDrawContext;
 class CEditorInterface;
 class PlatformWindow;
 
-enum CCursorType {
-    kCursorDefault = 0,
-    kCursorWait,
-    kCursorHSize,
-    kCursorVSize,
-    kCursorSizeAll,
-    kCursorNESWSize,
-    kCursorNWSESize,
-    kCursorCopy,
-    kCursorNotAllowed,
-    kCursorHand
-};
+// The pointer's shapes are the platform's.
+using CCursorType = PlatformCursor;
 
 class CFrame : public CViewContainer, private PlatformWindowListener {
 public:

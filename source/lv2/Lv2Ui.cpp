@@ -180,8 +180,7 @@ void Lv2Ui::readNotification(const LV2_Atom_Object* object) {
                 static_cast<std::size_t>(columns) * sizeof(float));
     std::memcpy(frame->right, reinterpret_cast<const LV2_Atom_Vector*>(right) + 1,
                 static_cast<std::size_t>(columns) * sizeof(float));
-    scope->setColumns(*frame);
-    scope->setDirty(true);
+    scope->showColumns(*frame);
 }
 
 int Lv2Ui::idle() {

@@ -1,5 +1,6 @@
 #include "platform/CairoGraphics.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <cstring>
@@ -24,6 +25,33 @@ CairoGraphics::~CairoGraphics() {
 
 bool CairoGraphics::ok() const {
     return cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+}
+
+void CairoGraphics::noteDrawn() {
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    if (x2 <= x1 || y2 <= y1)
+        return;
+    if (!drawn) {
+        drawn = true;
+        drawnArea[0] = x1, drawnArea[1] = y1, drawnArea[2] = x2, drawnArea[3] = y2;
+        return;
+    }
+    drawnArea[0] = std::min(drawnArea[0], x1);
+    drawnArea[1] = std::min(drawnArea[1], y1);
+    drawnArea[2] = std::max(drawnArea[2], x2);
+    drawnArea[3] = std::max(drawnArea[3], y2);
+}
+
+bool CairoGraphics::takeDrawn(std::int32_t& x, std::int32_t& y, std::int32_t& w, std::int32_t& h) {
+    if (!drawn)
+        return false;
+    drawn = false;
+    x = static_cast<std::int32_t>(std::floor(drawnArea[0]));
+    y = static_cast<std::int32_t>(std::floor(drawnArea[1]));
+    w = static_cast<std::int32_t>(std::ceil(drawnArea[2])) - x;
+    h = static_cast<std::int32_t>(std::ceil(drawnArea[3])) - y;
+    return true;
 }
 
 void CairoGraphics::save() {
@@ -131,6 +159,7 @@ void CairoGraphics::buildPath(double shift) {
 }
 
 void CairoGraphics::drawPath(PathMode mode) {
+    noteDrawn();
     if (mode == PathMode::kFill || mode == PathMode::kFillThenStroke) {
         buildPath(0);
         cairo_set_source_rgba(cr, fill[0], fill[1], fill[2], fill[3]);
@@ -149,6 +178,7 @@ void CairoGraphics::drawPath(PathMode mode) {
 void CairoGraphics::fillRect(double x, double y, double w, double h) {
     if (!isFinite(x) || !isFinite(y) || !isFinite(w) || !isFinite(h) || w <= 0 || h <= 0)
         return;
+    noteDrawn();
     cairo_new_path(cr);
     cairo_rectangle(cr, x, y, w, h);
     cairo_set_source_rgba(cr, fill[0], fill[1], fill[2], fill[3]);
@@ -186,6 +216,7 @@ void CairoGraphics::showText(double x, double baseline, const char* text, double
                              double b, double a) {
     if (!text || !isFinite(x) || !isFinite(baseline))
         return;
+    noteDrawn();
     cairo_save(cr);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     cairo_set_source_rgba(cr, r, g, b, a);
@@ -207,6 +238,7 @@ void CairoGraphics::drawImage(const PixelImage& image, std::int32_t sx, std::int
                               std::int32_t w, std::int32_t h, double dx, double dy, double alpha) {
     if (w <= 0 || h <= 0 || sx < 0 || sy < 0 || sx + w > image.width || sy + h > image.height)
         return;
+    noteDrawn();
     const int stride = image.width * 4;
     // Only the visible part goes to Cairo: a view on the pixels, no copy.
     unsigned char* base =

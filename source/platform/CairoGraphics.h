@@ -8,6 +8,7 @@
 // a filled rectangle (l, t, r, b) covers columns l to r - 1 and rows t to b - 1.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -50,16 +51,24 @@ public:
 
     bool ok() const;
 
+    // The bounds of what was drawn since the last call (x, y, w, h in surface pixels); false,
+    // with nothing to take, when nothing was. Every drawing stays within the clip in force, so
+    // the clip's extents bound it.
+    bool takeDrawn(std::int32_t& x, std::int32_t& y, std::int32_t& w, std::int32_t& h);
+
 private:
     struct Element {
         enum Kind { kMove, kLine, kClose, kEllipse } kind;
         double x, y, w, h;
     };
     void buildPath(double shift);
+    void noteDrawn();
 
     cairo_t* cr;
     double fill[4] = {0, 0, 0, 1};
     double stroke[4] = {0, 0, 0, 1};
     std::vector<Element> path;
     bool underline = false;
+    bool drawn = false;
+    double drawnArea[4] = {0, 0, 0, 0}; // x1, y1, x2, y2
 };

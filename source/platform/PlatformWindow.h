@@ -28,6 +28,7 @@ public:
     // Waits at most maxWaitMs for events, then dispatches all pending ones to the listener.
     virtual void processEvents(std::int32_t maxWaitMs) = 0;
 
+    // cursorType is a PlatformCursor.
     virtual void setCursor(std::int32_t cursorType) = 0;
 
     // Moves and sizes the window inside the host's window.

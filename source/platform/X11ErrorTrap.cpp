@@ -86,7 +86,10 @@ X11ErrorTrap::X11ErrorTrap(_XDisplay* d) : display(d), errorsBefore(0) {
 }
 
 X11ErrorTrap::~X11ErrorTrap() {
-    if (display && !isBroken(display))
+    // The errors of our requests come back before the handler goes: a round trip, unless the
+    // server has answered every request sent (an idle that drew nothing sent none).
+    if (display && !isBroken(display) &&
+        LastKnownRequestProcessed(display) + 1 != NextRequest(display))
         XSync(display, False);
     std::lock_guard<std::mutex> lock(stateMutex());
     if (--depth == 0) {

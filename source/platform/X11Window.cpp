@@ -11,10 +11,10 @@
 #include <cairo.h>
 #include <mutex>
 #include <poll.h>
+#include <vector>
 
-#include "gui/CDrawContext.h"
-#include "gui/CFrame.h"
 #include "platform/CairoGraphics.h"
+#include "platform/PlatformInput.h"
 #include "platform/PlatformWindowListener.h"
 #include "platform/X11ErrorTrap.h"
 
@@ -25,7 +25,9 @@ public:
     X11Graphics(cairo_surface_t* surface, X11Window* w) : CairoGraphics(surface), window(w) {}
     void flush() override {
         CairoGraphics::flush();
-        window->present();
+        std::int32_t x = 0, y = 0, w = 0, h = 0;
+        if (takeDrawn(x, y, w, h))
+            window->present(x, y, w, h);
     }
 
 private:
@@ -80,9 +82,9 @@ std::int32_t X11Window::trappedErrors() {
     return X11ErrorTrap::errorCount(nullptr);
 }
 
-X11Window::X11Window(_XDisplay* d, unsigned long w, void* v, std::int32_t width,
+X11Window::X11Window(_XDisplay* d, unsigned long w, void* v, std::int32_t depth, std::int32_t width,
                      std::int32_t height, PlatformWindowListener* l)
-    : dpy(d), win(w), visual(v), width(width), height(height), listener(l) {}
+    : dpy(d), win(w), visual(v), depth(depth), width(width), height(height), listener(l) {}
 
 std::unique_ptr<X11Window> X11Window::create(unsigned long parent, std::int32_t x, std::int32_t y,
                                              std::int32_t w, std::int32_t h, const char* identifier,
@@ -143,8 +145,12 @@ std::unique_ptr<X11Window> X11Window::create(unsigned long parent, std::int32_t 
         XCloseDisplay(d);
         return nullptr;
     }
-    return std::unique_ptr<X11Window>(
-        new X11Window(d, window, parentAttributes.visual, w, h, listener));
+    auto made = std::unique_ptr<X11Window>(
+        new X11Window(d, window, parentAttributes.visual, parentAttributes.depth, w, h, listener));
+    // Presents copy with the default graphics context of the window's screen, which the
+    // connection owns.
+    made->screen = XScreenNumberOfScreen(parentAttributes.screen);
+    return made;
 }
 
 X11Window::~X11Window() {
@@ -216,11 +222,45 @@ bool X11Window::prepareSurfaces() {
     return cairo_surface_status(backBuffer) == CAIRO_STATUS_SUCCESS;
 }
 
-void X11Window::present() {
+void X11Window::present(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
     if (!isAlive() || !backBuffer || !windowSurface)
+        return;
+    x = std::max(x, 0);
+    y = std::max(y, 0);
+    w = std::min(w, bufferWidth - x);
+    h = std::min(h, bufferHeight - y);
+    if (w <= 0 || h <= 0)
         return;
     X11ErrorTrap trap(dpy);
     cairo_surface_flush(backBuffer);
+    auto* v = static_cast<Visual*>(visual);
+    if (depth == 24 && v->red_mask == 0xff0000 && v->green_mask == 0xff00 && v->blue_mask == 0xff) {
+        // The buffer's pixels are the window's: the part goes as it is. (Through the drawing
+        // library, a part of the window makes it keep a record per window that it never frees.)
+        const std::uint32_t one = 1;
+        XImage image{};
+        image.width = bufferWidth;
+        image.height = bufferHeight;
+        image.format = ZPixmap;
+        image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(backBuffer));
+        image.byte_order = *reinterpret_cast<const unsigned char*>(&one) ? LSBFirst : MSBFirst;
+        image.bitmap_unit = 32;
+        image.bitmap_bit_order = image.byte_order;
+        image.bitmap_pad = 32;
+        image.depth = 24;
+        image.bytes_per_line = cairo_image_surface_get_stride(backBuffer);
+        image.bits_per_pixel = 32;
+        image.red_mask = v->red_mask;
+        image.green_mask = v->green_mask;
+        image.blue_mask = v->blue_mask;
+        if (image.data && XInitImage(&image)) {
+            XPutImage(dpy, win, DefaultGC(dpy, screen), &image, x, y, x, y,
+                      static_cast<unsigned>(w), static_cast<unsigned>(h));
+            XFlush(dpy);
+            return;
+        }
+    }
+    // Any other visual: the whole picture, converted by the drawing library.
     cairo_t* cr = cairo_create(windowSurface);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cr, backBuffer, 0, 0);
@@ -317,6 +357,9 @@ void X11Window::processEvents(std::int32_t maxWaitMs) {
         XNextEvent(dpy, &event);
         if (broken())
             break;
+        // A window destroyed after its exposes takes them with it: nothing is drawn for them.
+        if (event.type == DestroyNotify && event.xdestroywindow.window == win)
+            gone = true;
         if (event.type != Expose)
             flushExpose();
         switch (event.type) {

@@ -36,18 +36,19 @@ public:
     _XDisplay* display() const { return dpy; }
     unsigned long window() const { return win; }
 
-    // Copies the back buffer, where all drawing goes, to the window: the screen never shows
-    // a half-drawn state.
-    void present();
+    // Copies the part (x, y, w, h) of the back buffer, where all drawing goes, to the window:
+    // the screen never shows a half-drawn state, and only what was drawn is sent.
+    void present(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
 
-    // The toolkit's button and modifier bits for an X event or pointer state.
+    // The state word's button and modifier bits (PlatformInput.h) for an X event or pointer
+    // state.
     static std::int32_t buttonsFromState(unsigned int state);
     // X errors caught on the frames' connections since the process started.
     static std::int32_t trappedErrors();
 
 private:
-    X11Window(_XDisplay* dpy, unsigned long win, void* visual, std::int32_t w, std::int32_t h,
-              PlatformWindowListener* listener);
+    X11Window(_XDisplay* dpy, unsigned long win, void* visual, std::int32_t depth, std::int32_t w,
+              std::int32_t h, PlatformWindowListener* listener);
     bool broken() const;
     // Makes the window surface and a back buffer of the window's current size.
     bool prepareSurfaces();
@@ -56,6 +57,7 @@ private:
     _XDisplay* dpy;
     unsigned long win;
     void* visual;
+    std::int32_t depth;
     std::int32_t width;
     std::int32_t height;
     PlatformWindowListener* listener;
@@ -65,5 +67,6 @@ private:
     std::int32_t bufferWidth = 0;
     std::int32_t bufferHeight = 0;
     unsigned long cursor = 0;
+    int screen = 0;
     bool gone = false;
 };

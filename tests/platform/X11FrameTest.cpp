@@ -60,6 +60,16 @@ public:
     bool drawn() {
         return pump([this] { return !frame->isFirstDraw() && !frame->isDirty(); });
     }
+    // The pixels of the window's w x h top-left part that differ from expected(x, y) (RGB).
+    int wrongPixels(int w, int h, const std::function<std::uint32_t(int, int)>& expected) {
+        XImage* image = XGetImage(host, win, 0, 0, w, h, AllPlanes, ZPixmap);
+        int wrong = image ? 0 : w * h;
+        for (int i = 0; image && i < w * h; ++i)
+            wrong += (XGetPixel(image, i % w, i / w) & 0xffffff) != expected(i % w, i / w);
+        if (image)
+            XDestroyImage(image);
+        return wrong;
+    }
     void move(int x, int y) {
         XTestFakeMotionEvent(host, DefaultScreen(host), x, y, 0);
         XSync(host, False);
@@ -168,4 +178,56 @@ TEST_F(X11Fixture, TrackingEndsWhenTheWindowOrTheConnectionGoes) {
     }
     open(CRect(0, 0, 100, 80));
     EXPECT_TRUE(win && drawn()); // on a fresh connection
+}
+
+TEST_F(X11Fixture, TheWindowShowsThePictureAfterPresentsAResizeAndADestroyedHost) {
+    // What reaches the window, read back from the server, is the frame's picture pixel for pixel:
+    // a background that shows any shift, the button green, or blue while pressed (presented in
+    // part), and the frame grown. A host window destroyed first leaves nothing to draw and no
+    // error, trapped or not; a frame in the next window shows the picture again.
+    const auto pattern = [](int x, int y) {
+        return (x * 5u & 255) << 16 | (y * 7u & 255) << 8 | ((x ^ y) & 255u);
+    };
+    const auto picture = [&](bool pressed) {
+        return [&, pressed](int x, int y) {
+            if (x >= 40 && x < 64 && y >= 30 && y < 70)
+                return pressed ? 0x0000ffu : 0x00ff00u;
+            return pattern(x, y);
+        };
+    };
+    for (int round = 0; round < 2; ++round) {
+        parent = parent ? parent : mapTestWindow(host, 0, 0, 300, 200);
+        XMoveWindow(host, parent, 960, 800); // away from other tests' windows
+        open(CRect(0, 0, 200, 120));
+        CBitmap* background =
+            bitmap(300, 200, [&](int x, int y) { return 0xff000000u | pattern(x, y); });
+        frame->setBackground(background);
+        background->forget();
+        for (float value : {0.0f, 1.0f, 0.0f}) {
+            kick->setValue(value);
+            EXPECT_TRUE(win && drawn() && wrongPixels(200, 120, picture(value > 0)) == 0);
+        }
+        // Grown by the host (the size comes with the window's events), then by the frame (drawn
+        // at the size it asked for before any event comes back).
+        for (CRect size : {CRect(0, 0, 260, 150), CRect(0, 0, 300, 170)}) {
+            if (size.width() == 260) {
+                XResizeWindow(host, win, 260, 150);
+                XSync(host, False);
+                frame->runEventLoop(100);
+                frame->setViewSize(size);
+            } else {
+                frame->setSize(300, 170);
+            }
+            frame->draw(static_cast<CView*>(nullptr));
+            XSync(static_cast<X11Window*>(frame->getPlatformWindow())->display(), False);
+            EXPECT_EQ(wrongPixels(size.width(), size.height(), picture(false)), 0);
+        }
+        XDestroyWindow(host, std::exchange(parent, 0));
+        XSync(host, False);
+        frame->setDirty(true);
+        EXPECT_TRUE(pump([&] { return !frame->getPlatformWindow()->isAlive(); }));
+        delete frame;
+        frame = nullptr;
+        EXPECT_EQ(X11Window::trappedErrors(), trapped);
+    }
 }
