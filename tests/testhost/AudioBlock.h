@@ -7,17 +7,12 @@
 
 class AudioBlock {
 public:
-    explicit AudioBlock(std::int32_t frames = 512) { resize(frames); }
-
     // One sample more than asked, so that the pointers are never null, even for 0 frames.
-    void resize(std::int32_t frames) {
-        frameCount = std::max(frames, 0);
-        for (int c = 0; c < 4; ++c) {
-            buffers[c].assign(static_cast<std::size_t>(frameCount) + 1, 0.0f);
-            pointers[c] = buffers[c].data();
-        }
+    explicit AudioBlock(std::int32_t frames = 512) {
+        const std::size_t size = static_cast<std::size_t>(std::max(frames, 0)) + 1;
+        for (int c = 0; c < 4; ++c)
+            pointers[c] = (buffers[c] = std::vector<float>(size)).data();
     }
-    std::int32_t frames() const { return frameCount; }
 
     float* in(int channel) { return pointers[channel]; }
     float* out(int channel) { return pointers[2 + channel]; }
@@ -30,7 +25,6 @@ public:
     }
 
 private:
-    std::int32_t frameCount = 0;
     std::vector<float> buffers[4]; // left and right input, then left and right output
     float* pointers[4] = {};
 };

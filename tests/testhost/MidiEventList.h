@@ -23,9 +23,6 @@ public:
     MidiEventList& noteOff(int note, int channel = 0) {
         return add(0x80 | (channel & 0x0F), note, 64);
     }
-    MidiEventList& controlChange(int controller, int value, int channel = 0) {
-        return add(0xB0 | (channel & 0x0F), controller, value);
-    }
     // An event of another type, which a MIDI handler must skip.
     MidiEventList& addNonMidi(std::int32_t type = 6) {
         add(0x90, 60, 100).events.back().type = type;

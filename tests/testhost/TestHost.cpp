@@ -28,10 +28,8 @@ std::intptr_t TestHost::callback(AEffect* effect, std::int32_t opcode, std::int3
         std::strncpy(call.text, static_cast<const char*>(ptr), sizeof(call.text) - 1);
     {
         std::lock_guard<std::mutex> lock(host->mutex);
-        if (host->record.size() < host->record.capacity())
+        if (host->record.size() < host->record.capacity()) // recording never allocates
             host->record.push_back(call);
-        else
-            ++host->dropped;
     }
     std::intptr_t result = 0;
     return host->hook && host->hook(call, result) ? result : host->answer(call);
