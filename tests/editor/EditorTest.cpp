@@ -22,8 +22,7 @@
 
 namespace {
 
-class Editor : public ::testing::Test {
-protected:
+struct Editor : ::testing::Test {
     void SetUp() override {
         fx = host.instantiateWith(
             [this](audioMasterCallback cb) { return (effect = new Stammerix(cb))->getAeffect(); });

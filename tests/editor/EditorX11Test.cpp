@@ -7,29 +7,21 @@
 #include "PluginModule.h"
 #include "editor/TestSupport.h" // first: the window system's macros clash with its names
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <filesystem>
 
 #include "AudioBlock.h"
+#include "platform/X11TestDisplay.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-std::atomic<int> hostErrors{0};
 
 // A connection of the host's, with the pictures it expects on the screen: 129 (the background),
-// 130 and 131 (button strips, pressed image 83 rows lower), read by the first. A server shared
-// with other test programs now and then refuses a connection for a moment; hosts try again.
+// 130 and 131 (button strips, pressed image 83 rows lower), read by the first.
 struct Connection {
-    Display* dpy = XOpenDisplay(nullptr);
+    Display* dpy = openTestDisplay();
     static inline PixelImage pictures[3];
     Connection() {
-        for (int i = 0; !dpy && i < 2000; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            dpy = XOpenDisplay(nullptr);
-        }
         for (int i = 0; i < 3 && pictures[2].width == 0; ++i)
             ImageDecoder::decodeFile(STAMMERIX_SOURCE_DIR "/resources/bmp00" +
                                          std::to_string(129 + i) + ".png",
@@ -38,11 +30,7 @@ struct Connection {
     ~Connection() { XCloseDisplay(dpy); } // and the host's windows with it
     // A mapped top-level window of the background's size, as hosts make for an editor.
     Window window(int x) const {
-        const Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), x, 0, pictures[0].width,
-                                             pictures[0].height, 0, 0, 0);
-        XMapWindow(dpy, w);
-        XSync(dpy, False);
-        return w;
+        return mapTestWindow(dpy, x, 0, pictures[0].width, pictures[0].height);
     }
     // The windows inside the host's window: how many, and the last one.
     unsigned int children(Window parent, Window* last = nullptr) const {
@@ -66,9 +54,7 @@ struct Connection {
         bool same = image != nullptr;
         for (int j = 0; same && j < height; ++j)
             for (int i = 0; same && i < width; ++i)
-                for (int shift = 0; shift < 24; shift += 8)
-                    same = same && std::abs(long((XGetPixel(image, i, j) >> shift) & 255) -
-                                            long((p.at(i, j + pressed * 83) >> shift) & 255)) <= 2;
+                same = samePixel(XGetPixel(image, i, j), p.at(i, j + pressed * 83), 2, 24);
         if (image)
             XDestroyImage(image);
         return same;
@@ -132,11 +118,10 @@ void click(Instance& in, const Connection& c, Window editor, int k, bool leave =
               "B0:0 B1:0 " + held + (leave ? "A0:0 " + held : "") + "A0:0 E0:0 E1:0 ");
 }
 
-class EditorX11 : public ::testing::Test {
-protected:
+struct EditorX11 : ::testing::Test {
     void SetUp() override {
         ASSERT_NE(host.dpy, nullptr) << "no display: run the tests under xvfb-run";
-        previousHandler = XSetErrorHandler([](Display*, XErrorEvent*) { return ++hostErrors; });
+        previousHandler = XSetErrorHandler(countHostError);
         ASSERT_TRUE(module.isLoaded()) << module.error();
         for (Instance* instance : {&a, &b})
             ASSERT_NE(instance->effect = instance->host.instantiate(module.entry()), nullptr);
@@ -224,10 +209,7 @@ TEST_F(EditorX11, EditorsOnOtherThreadsThanTheLoaderWhileAudioAndMidiRun) {
         click(a, own, editor, 5);
         a.dispatch(effEditClose);
     }).join();
-    const auto descriptors = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
-    };
-    const auto before = descriptors();
+    const int before = openFileDescriptors();
     std::atomic<int> shown{0}, running{2};
     auto rounds = [&](Instance* instance, int x) {
         Connection own;
@@ -258,7 +240,7 @@ TEST_F(EditorX11, EditorsOnOtherThreadsThanTheLoaderWhileAudioAndMidiRun) {
     for (std::thread* t : {&first, &second, &load})
         t->join();
     EXPECT_EQ(shown.load(), 50);
-    EXPECT_EQ(descriptors(), before);
+    EXPECT_EQ(openFileDescriptors(), before);
 }
 
 } // namespace

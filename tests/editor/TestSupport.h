@@ -15,8 +15,7 @@
 #include <vector>
 
 #include "TestHost.h"
-#include "platform/ImageDecoder.h"
-#include "platform/PixelImage.h"
+#include "gui/ImageFiles.h"
 
 // The buttons' left edges; each is 24 x 83 from y = 210.
 inline const int kButtonLeft[8] = {30, 74, 118, 162, 294, 338, 382, 426};
@@ -45,21 +44,6 @@ inline std::string once(std::string s, const std::string& unit) {
     for (std::size_t at; (at = s.find(unit + unit)) != std::string::npos;)
         s.erase(at, unit.size());
     return s;
-}
-
-// Whether the picture saved at `actual` matches the reference picture channel by channel within
-// the tolerance. A differing picture stays where it was saved (the build folder) for a look.
-inline bool samePicture(const std::string& actual, const std::string& reference,
-                        int tolerance = 2) {
-    PixelImage a, r;
-    return ImageDecoder::decodeFile(actual, a) && ImageDecoder::decodeFile(reference, r) &&
-           a.width == r.width && a.height == r.height &&
-           std::equal(a.pixels.begin(), a.pixels.end(), r.pixels.begin(), [&](auto p, auto q) {
-               for (int shift = 0; shift < 32; shift += 8)
-                   if (std::abs(int(p >> shift & 255) - int(q >> shift & 255)) > tolerance)
-                       return false;
-               return true;
-           });
 }
 
 // Runs a shell command; its exit code (-1 when it did not exit), what it printed in `output`.

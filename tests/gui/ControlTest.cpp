@@ -8,8 +8,7 @@ constexpr std::int32_t L = kMouseLeft;
 
 // A button showing red when released and blue when pressed, and one without a bitmap inside
 // a container at (50, 10); both tagged 83, the fixture listening.
-class KickButtons : public FrameFixture {
-public:
+struct KickButtons : FrameFixture {
     void SetUp() override {
         FrameFixture::SetUp();
         CPoint origin(0, 0);
@@ -25,8 +24,7 @@ public:
     std::string press(const std::vector<HeadlessWindow::PointerStep>& script,
                       std::int32_t buttons = L) {
         window->scriptPointer(script);
-        window->postMouse(script[0].x, script[0].y, buttons);
-        pump();
+        mouse(script[0].x, script[0].y, buttons);
         return take() + std::exchange(editor.edits, std::string());
     }
     CKickButton *button = nullptr, *nested = nullptr;

@@ -1,7 +1,6 @@
 #include <filesystem>
 
 #include "GuiTestSupport.h"
-#include "ImageFiles.h"
 #include "gui/CViewContainer.h"
 #include "platform/ResourceFolder.h"
 

@@ -15,14 +15,13 @@
 namespace {
 // The host's display and its window; frames in it hold a kick button at (40, 30) that shows
 // green, blue when pressed, and a probe "v" on their right half. The fixture listens.
-class X11Fixture : public FrameFixture {
-public:
+struct X11Fixture : FrameFixture {
     void SetUp() override {
         PlatformWindowFactory::install(nullptr); // real windows
         alarm(60); // a gesture that never ends kills the test instead of hanging it
         ASSERT_NE(host = openTestDisplay(), nullptr) << "no display: run the tests under xvfb-run";
         previousHandler = XSetErrorHandler(countHostError);
-        hostErrors() = 0;
+        hostErrors = 0;
         trapped = X11Window::trappedErrors();
         parent = mapTestWindow(host, 0, 0, 300, 200);
     }
@@ -32,7 +31,7 @@ public:
         if (parent)
             XDestroyWindow(host, parent);
         XSync(host, False);
-        EXPECT_EQ(hostErrors().load(), 0);
+        EXPECT_EQ(hostErrors.load(), 0);
         XSetErrorHandler(previousHandler);
         XCloseDisplay(host);
     }
@@ -70,8 +69,11 @@ public:
             XDestroyImage(image);
         return wrong;
     }
-    void move(int x, int y) {
+    // Moves the pointer over the server, then presses (True) or releases (False) the left button.
+    void move(int x, int y, int button = -1) {
         XTestFakeMotionEvent(host, DefaultScreen(host), x, y, 0);
+        if (button >= 0)
+            XTestFakeButtonEvent(host, 1, button, 0);
         XSync(host, False);
     }
 
@@ -115,7 +117,6 @@ TEST_F(X11Fixture, ExposesAHeldButtonAndACollapsedHost) {
     // The button held, dragged out and back over the server: the pressed image shows while it
     // is held and over the button.
     std::uint32_t pressed = 0;
-    log.clear();
     onValue = [&] {
         if (log == "=1; " && pump([&] { return !kick->isDirty(); })) {
             pressed = screenPixel(host, win, 50, 50);
@@ -123,13 +124,10 @@ TEST_F(X11Fixture, ExposesAHeldButtonAndACollapsedHost) {
         } else if (log == "=1; =0; ") {
             move(50, 50);
         } else if (log == "=1; =0; =1; ") {
-            XTestFakeButtonEvent(host, 1, False, 0);
-            XSync(host, False);
+            move(50, 50, False);
         }
     };
-    move(50, 50);
-    XTestFakeButtonEvent(host, 1, True, 0);
-    XSync(host, False);
+    move(50, 50, True);
     ASSERT_TRUE(pump([&] { return log.size() >= 16; }) && drawn());
     EXPECT_EQ(log + textf("%06x %06x %06x", pressed, screenPixel(host, win, 50, 50),
                           screenPixel(host, win, 64, 69)),
@@ -164,12 +162,9 @@ TEST_F(X11Fixture, TrackingEndsWhenTheWindowOrTheConnectionGoes) {
                 XDestroyWindow(host, std::exchange(parent, 0));
             XSync(host, False);
         };
-        move(50, 50);
-        XTestFakeButtonEvent(host, 1, True, 0); // held: only the loss ends the gesture
-        XSync(host, False);
+        move(50, 50, True); // held: only the loss ends the gesture
         const bool ended = pump([&] { return log.size() >= 8; });
-        XTestFakeButtonEvent(host, 1, False, 0);
-        XSync(host, False);
+        move(50, 50, False);
         EXPECT_TRUE(ended && log == "=1; =0; " && !window->isAlive());
         frame->setDirty(true);
         frame->idle();

@@ -22,14 +22,8 @@ inline Display* openTestDisplay() {
 }
 
 // Every X error that reaches the host's handler.
-inline std::atomic<int>& hostErrors() {
-    static std::atomic<int> errors{0};
-    return errors;
-}
-inline int countHostError(Display*, XErrorEvent*) {
-    hostErrors().fetch_add(1);
-    return 0;
-}
+inline std::atomic<int> hostErrors{0};
+inline const XErrorHandler countHostError = [](Display*, XErrorEvent*) { return ++hostErrors; };
 
 // A mapped top-level window, as a host makes for an editor; waits (for at most 20 seconds)
 // until it is mapped.
