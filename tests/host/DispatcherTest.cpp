@@ -26,6 +26,7 @@ struct Log {
     static std::string show(const void* p) { return p == P ? "P" : p == Q ? "Q" : p ? "?" : "0"; }
     static std::string show(bool b) { return b ? "true" : "false"; }
     static std::string show(std::int32_t v) { return std::to_string(v); }
+    static std::string show(std::intptr_t v) { return std::to_string(v); }
     static std::string show(float f) {
         char text[32];
         std::snprintf(text, sizeof(text), "%g", static_cast<double>(f));
@@ -53,8 +54,7 @@ using Row = std::tuple<I, I, std::intptr_t, float, std::string, std::intptr_t, s
                        std::intptr_t>;
 #define ROW(R, name, params, args, op, index, value, opt, noted, ...)                              \
     {op, index, value, opt, #name noted, __VA_ARGS__},
-#define EDITOR_ROW(R, name, params, args, op, index, value, opt, noted, ...)                       \
-    {op, index, value, opt, "editor " #name noted, __VA_ARGS__},
+#define EDITOR_ROW(R, name, ...) ROW(R, editor name, __VA_ARGS__)
 
 // The key record: character, virt, modifier, and its two last bytes; virt and modifier are the
 // low bytes of value and of opt truncated.
@@ -73,15 +73,12 @@ using Row = std::tuple<I, I, std::intptr_t, float, std::string, std::intptr_t, s
     X(I, onKeyUp, (VstKeyCode & k), KEY(k), 60, 66, 2, -1.0f, " 66 2 255 0", 7, 0, 0)              \
     X(I, setKnobMode, (int mode), (mode), 61, 0, 2, 0, " 2", 7, 0, 0)
 
-class SpyEditor : public AEffEditor {
-public:
+struct SpyEditor : AEffEditor {
     Log note;
+    int* gone;
     explicit SpyEditor(AudioEffect* effect, int* gone = nullptr) : AEffEditor(effect), gone(gone) {}
     ~SpyEditor() override { gone ? ++*gone : 0; }
     EDITOR_OPERATIONS(SPY)
-
-private:
-    int* gone;
 };
 
 #define OPERATIONS(X)                                                                              \
@@ -155,8 +152,7 @@ private:
     X(I, beginLoadBank, (VstPatchChunkInfo * p), (p), 75, 0, 0, 0, " P", 7, 0, 0)                  \
     X(I, beginLoadProgram, (VstPatchChunkInfo * p), (p), 76, 0, 0, 0, " P", 7, 0, 0)
 
-class Spy : public AudioEffectX {
-public:
+struct Spy : AudioEffectX {
     Log note;
     int* gone = nullptr;
     float parameter = 0.0f;
@@ -177,8 +173,7 @@ public:
 };
 
 // A 2.x effect that replaces nothing: the defaults.
-class Plain : public AudioEffectX {
-public:
+struct Plain : AudioEffectX {
     explicit Plain(audioMasterCallback cb = nullptr) : AudioEffectX(cb, 8, 2) {}
     void process(float**, float**, std::int32_t) override {}
 };
@@ -294,8 +289,8 @@ TEST(Record, CloseDestroysTheObjectAndItsEditorOnceEvenFromInsideAHostCallback) 
 
 TEST(HostCalls, SendTheirOpcodeAndArgumentsAndReadTheAnswerWithAndWithoutACallback) {
 #define CALL(expression) [](Spy& e) { return static_cast<std::intptr_t>(expression); }
-    // A call; what the host is sent (what the effect did first; opcode, index, value, ptr, opt);
-    // what the call returns when the host answers 0, 1 and -3, and without a callback.
+    // A call; what the spy noted: what the effect did and what the host was sent (opcode, index,
+    // value, ptr, opt); what the call returns when the host answers 0, 1 and -3, and without one.
     const std::tuple<std::function<std::intptr_t(Spy&)>, std::string, std::string> rows[] = {
         {CALL((e.setParameterAutomated(1, 0.25f), 0)), "setParameter 1 0.25; 0 1 0 0 0.25",
          "0 0 0 0"},
@@ -313,23 +308,19 @@ TEST(HostCalls, SendTheirOpcodeAndArgumentsAndReadTheAnswerWithAndWithoutACallba
     };
     TestHost host;
     std::intptr_t answer = 0;
-    std::string sent;
     host.hook = [&](const HostCall& c, std::intptr_t& result) {
-        const std::string done =
-            static_cast<Spy*>(static_cast<AudioEffect*>(c.effect->object))->note.calls;
-        sent += (done.empty() ? "" : done + "; ") + std::to_string(c.opcode) + ' ' +
-                std::to_string(c.index) + ' ' + std::to_string(c.value) + ' ' + Log::show(c.ptr) +
-                ' ' + Log::show(c.opt);
+        Log& note = static_cast<Spy*>(static_cast<AudioEffect*>(c.effect->object))->note;
+        note.get<I>(std::to_string(c.opcode).c_str(), std::tuple(c.index, c.value, c.ptr, c.opt));
         return result = answer, true;
     };
     for (const auto& [call, expectedSent, expectedResults] : rows) {
         std::string results;
         for (std::intptr_t a : {0, 1, -3}) {
             answer = a;
-            sent.clear();
             AEffect* record;
-            results += std::to_string(call(made<Spy>(host, record))) + ' ';
-            EXPECT_EQ(sent, expectedSent);
+            Spy& spy = made<Spy>(host, record);
+            results += std::to_string(call(spy)) + ' ';
+            EXPECT_EQ(spy.note.calls, expectedSent);
             host.close(record);
         }
         Spy orphan(nullptr);

@@ -57,13 +57,12 @@ TEST(Module, RefusesHostsThatDoNotSpeakTheInterfaceAndSurvivesEveryOpcode) {
     host.version = 2400;
     AEffect* effect = host.instantiate(entry);
     ASSERT_NE(effect, nullptr);
-    for (bool withBuffer : {false, true}) {
+    for (bool withBuffer : {false, true})
         for (int op = -1; op <= 77; ++op) {     // not those that take records a host must supply
             alignas(16) char buffer[1024] = {}; // an empty event list, among others
             if (op != effClose && op != effEditOpen && op != effSetChunk && op != 42 && op != 69)
                 TestHost::dispatch(effect, op, 0, 0, withBuffer ? buffer : nullptr);
         }
-    }
     EXPECT_EQ(host.close(effect), 1);
 }
 
