@@ -234,7 +234,9 @@ void X11Window::present(std::int32_t x, std::int32_t y, std::int32_t w, std::int
     X11ErrorTrap trap(dpy);
     cairo_surface_flush(backBuffer);
     auto* v = static_cast<Visual*>(visual);
-    if (depth == 24 && v->red_mask == 0xff0000 && v->green_mask == 0xff00 && v->blue_mask == 0xff) {
+    // The screen's default graphics context suits only drawables of the screen's own depth.
+    if (depth == 24 && DefaultDepth(dpy, screen) == 24 && v->red_mask == 0xff0000 &&
+        v->green_mask == 0xff00 && v->blue_mask == 0xff) {
         // The buffer's pixels are the window's: the part goes as it is. (Through the drawing
         // library, a part of the window makes it keep a record per window that it never frees.)
         const std::uint32_t one = 1;
