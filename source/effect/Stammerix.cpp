@@ -631,6 +631,14 @@ bool Stammerix::loadLoop(const float* left, const float* right, std::int32_t fra
     return true;
 }
 
+bool Stammerix::takeLoop(float*& left, float*& right) {
+    if (!myEngine.isAllocated() || left == nullptr || right == nullptr)
+        return false;
+    myEngine.swapArrays(left, right);
+    scopeWritten = ScopeHandover::kAllWritten;
+    return true;
+}
+
 std::int32_t Stammerix::countFrames(std::int32_t count, std::int32_t frames) {
     if (frames <= 0)
         return count;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 class engine {
 public:
@@ -57,6 +58,13 @@ public:
         if (side == 1)
             return WaveR + position;
         return nullptr;
+    }
+
+    // Exchanges both channels with arrays of the same length (allocated with new[]), which
+    // then hold the old samples: a whole loop taken over without a copy.
+    void swapArrays(float*& left, float*& right) {
+        std::swap(Wave, left);
+        std::swap(WaveR, right);
     }
 
     bool isAllocated() const { return allocated; }

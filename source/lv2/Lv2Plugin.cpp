@@ -47,6 +47,15 @@ LV2_URID mapOwn(LV2_URID_Map_Handle, const char* uri) {
 }
 LV2_URID_Map ownMap{nullptr, mapOwn};
 
+// Frees a path the host made, as the host says, or with free.
+void freePath(const LV2_Feature* const* features, char* path) {
+    const auto* host = Lv2Uris::feature<const LV2_State_Free_Path>(features, LV2_STATE__freePath);
+    if (host != nullptr)
+        host->free_path(host->handle, path);
+    else
+        free(path);
+}
+
 // Walks one of the host's event sequences (none where the port is not connected).
 class SequenceReader {
 public:
@@ -198,6 +207,12 @@ void Lv2Plugin::applyControlPorts() {
 
 void Lv2Plugin::run(std::uint32_t frames) {
     ownsLoop = snapshot->beginRun();
+    if (ownsLoop) {
+        if (Lv2LoopHandover::Loop* restored = handover.take()) {
+            adopt(*restored);
+            handover.giveBack(restored);
+        }
+    }
     if (portsMoved())
         applyControlPorts();
     const std::uint32_t room = clearNotify();
@@ -450,16 +465,9 @@ bool Lv2Plugin::saveLoopFile(LV2_State_Store_Function store, LV2_State_Handle ha
     const auto* makePath =
         Lv2Uris::feature<const LV2_State_Make_Path>(features, LV2_STATE__makePath);
     const auto* mapPath = Lv2Uris::feature<const LV2_State_Map_Path>(features, LV2_STATE__mapPath);
-    const auto* freePath =
-        Lv2Uris::feature<const LV2_State_Free_Path>(features, LV2_STATE__freePath);
     if (makePath == nullptr)
         return false;
-    auto release = [freePath](char* path) {
-        if (freePath != nullptr)
-            freePath->free_path(freePath->handle, path);
-        else
-            free(path);
-    };
+    auto release = [features](char* path) { freePath(features, path); };
     char* path = makePath->path(makePath->handle, "loop.wav");
     if (path == nullptr)
         return false;
@@ -486,13 +494,31 @@ LV2_State_Status Lv2Plugin::refuse(const std::string& why) {
 }
 
 LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
-                                    const LV2_Feature* const*) {
+                                    const LV2_Feature* const* features) {
     auto fetch = [&](LV2_URID key, LV2_URID type, std::size_t size) -> const void* {
         std::size_t got = 0;
         std::uint32_t gotType = 0, flags = 0;
         const void* value = retrieve(handle, key, &got, &gotType, &flags);
         return value != nullptr && gotType == type && got == size ? value : nullptr;
     };
+    auto loop = std::make_unique<Lv2LoopHandover::Loop>();
+    loop->left.reset(new (std::nothrow) float[Stammerix::kLoopCapacity]());
+    loop->right.reset(new (std::nothrow) float[Stammerix::kLoopCapacity]());
+    if (!loop->left || !loop->right)
+        return refuse("there is no memory for it");
+    // A state that holds nothing of ours (a host's default state, made from the ports) is an
+    // empty loop with the ports' values.
+    bool ours = false;
+    for (LV2_URID key : {uris.formatVersion, uris.loopLength, uris.sampleRate, uris.recording,
+                         uris.typeRecording, uris.loopFile, uris.loopData}) {
+        std::size_t size = 0;
+        std::uint32_t type = 0, flags = 0;
+        ours = ours || retrieve(handle, key, &size, &type, &flags) != nullptr;
+    }
+    if (!ours) {
+        handOver(std::move(loop));
+        return LV2_STATE_SUCCESS;
+    }
     const auto* version =
         static_cast<const std::int32_t*>(fetch(uris.formatVersion, uris.atomInt, 4));
     if (version == nullptr || *version != Lv2Uris::kFormatVersion)
@@ -517,8 +543,16 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
     std::uint32_t valueType = 0, flags = 0;
     if (const void* path = retrieve(handle, uris.loopFile, &size, &valueType, &flags)) {
         std::string error;
-        const std::string file(static_cast<const char*>(path),
-                               strnlen(static_cast<const char*>(path), size));
+        std::string file(static_cast<const char*>(path),
+                         strnlen(static_cast<const char*>(path), size));
+        // The path was stored as the host made it portable: the host makes it whole again.
+        const auto* mapPath =
+            Lv2Uris::feature<const LV2_State_Map_Path>(features, LV2_STATE__mapPath);
+        if (char* absolute =
+                mapPath ? mapPath->absolute_path(mapPath->handle, file.c_str()) : nullptr) {
+            file = absolute;
+            freePath(features, absolute);
+        }
         if (valueType != uris.atomPath ||
             !Lv2LoopFile::read(file, *length, sampleRate, left, right, error))
             return refuse("its file " + file + " cannot be used: " + error);
@@ -532,10 +566,37 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
     } else {
         return refuse("it holds no loop");
     }
-    if (!effect->loadLoop(left.data(), right.data(), *length))
-        return refuse("the loop buffer cannot take it");
-    aeffect->setParameter(aeffect, 0, *recording);
-    aeffect->setParameter(aeffect, 1, *type);
-    adoptPorts = true;
+    std::copy(left.begin(), left.end(), loop->left.get());
+    std::copy(right.begin(), right.end(), loop->right.get());
+    loop->hasParameters = true;
+    loop->recording = *recording;
+    loop->typeRecording = *type;
+    handOver(std::move(loop));
     return LV2_STATE_SUCCESS;
+}
+
+void Lv2Plugin::handOver(std::unique_ptr<Lv2LoopHandover::Loop> loop) {
+    // While blocks may run, the next block takes it over; otherwise it is taken over now.
+    if (active.load()) {
+        handover.offer(std::move(loop));
+        return;
+    }
+    handover.reap();
+    adopt(*loop);
+}
+
+void Lv2Plugin::adopt(Lv2LoopHandover::Loop& loop) {
+    float* left = loop.left.release();
+    float* right = loop.right.release();
+    effect->takeLoop(left, right);
+    loop.left.reset(left);
+    loop.right.reset(right);
+    if (loop.hasParameters) {
+        aeffect->setParameter(aeffect, 0, loop.recording);
+        aeffect->setParameter(aeffect, 1, loop.typeRecording);
+        adoptPorts = true; // the ports' values, as they stand, do not undo the restored ones
+    } else {
+        lastPort[0] = lastPort[1] = NAN; // the ports' values are passed on
+        adoptPorts = false;
+    }
 }

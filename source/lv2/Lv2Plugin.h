@@ -20,6 +20,7 @@
 
 #include "editor/ScopeHandover.h"
 #include "host/VstInterface.h"
+#include "lv2/Lv2LoopHandover.h"
 #include "lv2/Lv2LoopSnapshot.h"
 #include "lv2/Lv2Transport.h"
 #include "lv2/Lv2Uris.h"
@@ -40,8 +41,8 @@ public:
     void run(std::uint32_t frames);
 
     // The state: the loop (a file in the session, or a blob where the host makes no paths),
-    // its length and sample rate, the format's version and both parameters. save may run while
-    // blocks run; restore never does.
+    // its length and sample rate, the format's version and both parameters. Both may run while
+    // blocks run.
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle,
                           const LV2_Feature* const* features);
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
@@ -78,6 +79,10 @@ private:
     void writeScope();
     bool saveLoopFile(LV2_State_Store_Function store, LV2_State_Handle handle,
                       const LV2_Feature* const* features);
+    // A restored loop: to the next block while blocks may run, taken over at once otherwise.
+    void handOver(std::unique_ptr<Lv2LoopHandover::Loop> loop);
+    // Takes over a restored loop and its parameters (the ports' values where it has none).
+    void adopt(Lv2LoopHandover::Loop& loop);
     // Logs why a saved state is not restored; the instance stays as it was.
     LV2_State_Status refuse(const std::string& why);
     bool room(std::size_t bytes) const;
@@ -88,6 +93,7 @@ private:
     Stammerix* effect = nullptr;
     std::atomic<bool> active{false};
     std::unique_ptr<Lv2LoopSnapshot> snapshot;
+    Lv2LoopHandover handover;
     // Whether this block runs the loop: not while the saving thread copies it.
     bool ownsLoop = true;
 
