@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
 #include <mutex>
@@ -434,11 +435,11 @@ void Lv2Plugin::writeScope() {
 
 LV2_State_Status Lv2Plugin::save(LV2_State_Store_Function store, LV2_State_Handle handle,
                                  const LV2_Feature* const* features) {
-    if (!snapshot->take(active.load(), *effect)) {
+    // The parameters are saved in every case; the loop where a copy of it could be had.
+    const bool copied = snapshot->take(active.load(), *effect);
+    if (!copied)
         lv2_log_error(&logger, "Stammerix: the loop could not be copied for saving\n");
-        return LV2_STATE_ERR_UNKNOWN;
-    }
-    const std::int32_t version = Lv2Uris::kFormatVersion, length = snapshot->frames();
+    const std::int32_t version = Lv2Uris::kFormatVersion, length = copied ? snapshot->frames() : 0;
     const float parameters[2] = {effect->getParameter(0), effect->getParameter(1)};
     const auto flags = static_cast<std::uint32_t>(LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
     store(handle, uris.formatVersion, &version, sizeof version, uris.atomInt, flags);
@@ -446,17 +447,17 @@ LV2_State_Status Lv2Plugin::save(LV2_State_Store_Function store, LV2_State_Handl
     store(handle, uris.sampleRate, &sampleRate, sizeof sampleRate, uris.atomDouble, flags);
     store(handle, uris.recording, &parameters[0], sizeof(float), uris.atomFloat, flags);
     store(handle, uris.typeRecording, &parameters[1], sizeof(float), uris.atomFloat, flags);
-    bool saved = saveLoopFile(store, handle, features);
-    if (!saved &&
-        Lv2Uris::feature<const LV2_State_Make_Path>(features, LV2_STATE__makePath) == nullptr) {
-        // A host that makes no paths keeps the loop as a blob: both channels one after the
-        // other, in the machine's byte order.
+    bool saved = !copied || length == 0 || saveLoopFile(store, handle, features);
+    if (!saved) {
+        // A host that makes no paths, or a file that could not be written, keeps the loop as
+        // a blob: both channels one after the other, in the machine's byte order.
         std::vector<float> both(snapshot->left(), snapshot->left() + length);
         both.insert(both.end(), snapshot->right(), snapshot->right() + length);
         saved = store(handle, uris.loopData, both.data(), both.size() * sizeof(float),
                       uris.atomChunk, LV2_STATE_IS_POD) == LV2_STATE_SUCCESS;
     }
-    snapshot->release();
+    if (copied)
+        snapshot->release();
     return saved ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
@@ -477,6 +478,10 @@ bool Lv2Plugin::saveLoopFile(LV2_State_Store_Function store, LV2_State_Handle ha
     if (!saved) {
         lv2_log_error(&logger, "Stammerix: the loop could not be written to %s: %s\n", path,
                       error.c_str());
+        // What was written of it is of no use.
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(path, ignored))
+            std::filesystem::remove(path, ignored);
     } else {
         char* stored = mapPath != nullptr ? mapPath->abstract_path(mapPath->handle, path) : path;
         saved = store(handle, uris.loopFile, stored, std::strlen(stored) + 1, uris.atomPath,
@@ -563,7 +568,7 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
         const auto* samples = static_cast<const float*>(data);
         left.assign(samples, samples + *length);
         right.assign(samples + *length, samples + 2 * *length);
-    } else {
+    } else if (*length != 0) {
         return refuse("it holds no loop");
     }
     std::copy(left.begin(), left.end(), loop->left.get());
