@@ -1,6 +1,7 @@
 #include "lv2/Lv2LoopFile.h"
 
 #include <cmath>
+#include <samplerate.h>
 #include <sndfile.h>
 
 namespace {
@@ -89,4 +90,16 @@ bool Lv2LoopFile::read(const std::string& path, std::int32_t frames, double rate
     left.swap(l);
     right.swap(r);
     return true;
+}
+
+bool Lv2LoopFile::resample(const std::vector<float>& in, std::int32_t frames, float* out) {
+    if (in.empty() || frames <= 0)
+        return frames <= 0;
+    SRC_DATA data{};
+    data.data_in = in.data();
+    data.input_frames = static_cast<long>(in.size());
+    data.data_out = out;
+    data.output_frames = frames;
+    data.src_ratio = static_cast<double>(frames) / static_cast<double>(in.size());
+    return src_simple(&data, SRC_SINC_BEST_QUALITY, 1) == 0;
 }

@@ -1,5 +1,6 @@
 // The loop as a sound file in the host's session: both channels of the loop's used length as a
-// 32-bit float WAV, written and read through libsndfile.
+// 32-bit float WAV, written and read through libsndfile, and brought to another sample rate
+// through libsamplerate.
 #pragma once
 
 #include <cstdint>
@@ -16,4 +17,8 @@ public:
     // refused with the reason, and left and right are then left empty.
     static bool read(const std::string& path, std::int32_t frames, double rate,
                      std::vector<float>& left, std::vector<float>& right, std::string& error);
+    // A channel recorded at another rate, converted to frames samples (the same stretch of
+    // time at this rate) into out, which holds them; what the converter leaves short stays
+    // as it was. False when the conversion fails.
+    static bool resample(const std::vector<float>& in, std::int32_t frames, float* out);
 };

@@ -539,9 +539,14 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
         return refuse("its length, sample rate or parameters are missing");
     if (*length < 0 || *length > Stammerix::kLoopCapacity)
         return refuse("its length of " + std::to_string(*length) + " frames does not fit");
-    if (*rate != sampleRate)
-        return refuse("it was recorded at " + std::to_string(*rate) + " Hz, the session runs at " +
-                      std::to_string(sampleRate) + " Hz");
+    if (!(std::isfinite(*rate) && *rate >= 1.0 && *rate <= 1e7))
+        return refuse("its sample rate of " + std::to_string(*rate) + " Hz is none");
+    // Recorded at another rate: the same bar at this rate, the loop converted to it.
+    const bool sameRate = std::fabs(*rate - sampleRate) <= 1e-6 * sampleRate;
+    const double frames = sameRate ? *length : std::round(*length * sampleRate / *rate);
+    if (frames > Stammerix::kLoopCapacity)
+        return refuse("its " + std::to_string(*length) + " frames at " + std::to_string(*rate) +
+                      " Hz do not fit at " + std::to_string(sampleRate) + " Hz");
 
     std::vector<float> left, right;
     std::size_t size = 0;
@@ -559,7 +564,7 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
             freePath(features, absolute);
         }
         if (valueType != uris.atomPath ||
-            !Lv2LoopFile::read(file, *length, sampleRate, left, right, error))
+            !Lv2LoopFile::read(file, *length, *rate, left, right, error))
             return refuse("its file " + file + " cannot be used: " + error);
     } else if (const void* data = retrieve(handle, uris.loopData, &size, &valueType, &flags)) {
         if (valueType != uris.atomChunk ||
@@ -571,8 +576,14 @@ LV2_State_Status Lv2Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_St
     } else if (*length != 0) {
         return refuse("it holds no loop");
     }
-    std::copy(left.begin(), left.end(), loop->left.get());
-    std::copy(right.begin(), right.end(), loop->right.get());
+    if (sameRate) {
+        std::copy(left.begin(), left.end(), loop->left.get());
+        std::copy(right.begin(), right.end(), loop->right.get());
+    } else if (!Lv2LoopFile::resample(left, static_cast<std::int32_t>(frames), loop->left.get()) ||
+               !Lv2LoopFile::resample(right, static_cast<std::int32_t>(frames),
+                                      loop->right.get())) {
+        return refuse("it cannot be converted to " + std::to_string(sampleRate) + " Hz");
+    }
     loop->hasParameters = true;
     loop->recording = *recording;
     loop->typeRecording = *type;
