@@ -127,15 +127,17 @@ TEST_F(RenderTool, SoundsAsAHostThatSendsTheSameBlocks) {
     MidiEventList events;
     std::size_t next = 0, differing = 0;
     const int frames = static_cast<int>(input.size());
-    for (int frame = 0; frame < frames; frame += 512) {
+    // Blocks of 512 frames, split where a key goes down or up: each acts at its frame.
+    for (int frame = 0, size; frame < frames; frame += size) {
         host.setTransport(48000.0, 120.0, frame / 24000.0, std::floor(frame / 96000.0) * 4.0, 4, 4,
                           kVstTransportPlaying | kVstTempoValid);
         events.clear();
-        for (; next < keys.size() && keys[next][0] * 50 < frame + 512; ++next)
-            events.add(keys[next][1], keys[next][2], 100, keys[next][0] * 50 - frame);
+        for (; next < keys.size() && keys[next][0] * 50 == frame; ++next)
+            events.add(keys[next][1], keys[next][2], 100);
         if (events.size() > 0)
             TestHost::dispatch(effect, effProcessEvents, 0, 0, events.get());
-        const int size = std::min(512, frames - frame);
+        size = std::min({512 - frame % 512, frames - frame,
+                         next < keys.size() ? keys[next][0] * 50 - frame : 512});
         std::copy_n(input.begin() + frame, size, block.in(0));
         std::copy_n(input.begin() + frame, size, block.in(1));
         TestHost::processReplacing(effect, block.inputs(), block.outputs(), size);
@@ -149,31 +151,41 @@ TEST_F(RenderTool, SoundsAsAHostThatSendsTheSameBlocks) {
         << "the loop plays on after the keys";
 }
 
-TEST_F(RenderTool, RandomBlocksRecordTheSameLoopAsFixedOnes) {
-    write("keys.mid", midiFile(0, {keyTrack({{0, 0x90, 60}, {2160, 0x80, 60}})}));
+TEST_F(RenderTool, TheBlockSizeChangesNothingButTheBlockSize) {
+    // C records bar 1 and half a beat; C sharp overdubs a 1/32 note in bar 3, within a block of
+    // 16384 frames. Every block size records and plays the same, at the same frames.
+    const std::vector<std::array<int, 3>> keys = {
+        {0, 0x90, 60}, {2160, 0x80, 60}, {5310, 0x90, 61}, {5370, 0x80, 61}};
+    write("keys.mid", midiFile(0, {keyTrack(keys)}));
     groove(4);
     const std::string song = "--input " + at("groove.wav") + "--midi " + at("keys.mid") + kModule;
+    // Replacing a file through a symbolic link keeps the link and the file's permissions.
+    write("target.wav", {});
+    std::filesystem::permissions(path("target.wav"), std::filesystem::perms(0604));
+    std::filesystem::create_symlink("target.wav", path("large.wav"));
+    ASSERT_EQ(render(song + "--block 16384 " + at("large.wav")), 0) << complaint;
+    EXPECT_TRUE(std::filesystem::is_symlink(path("large.wav")));
+    EXPECT_EQ(std::filesystem::status(path("large.wav")).permissions(),
+              std::filesystem::perms(0604));
     // The random render's name is no UTF-8 (a Latin-1 "e" acute): its plot is drawn whole.
     const std::string name = "random-caf\xE9";
-    ASSERT_EQ(render(song + "--block 512 --plot " + at("fixed.png") + at("fixed.wav")), 0);
-    ASSERT_EQ(render(song + "--block random --plot " + at(name + ".png") + at(name + ".wav")), 0)
-        << complaint;
+    ASSERT_EQ(render(song + "--block 64 --plot " + at("small.png") + at("small.wav")), 0);
+    ASSERT_EQ(render(song + "--block random --plot " + at(name + ".png") + at(name + ".wav")), 0);
     EXPECT_GT(std::filesystem::file_size(path(name + ".png")),
-              std::filesystem::file_size(path("fixed.png")) * 9 / 10);
-    const std::vector<float> fixed = readSound(path("fixed.wav")),
-                             random = readSound(path(name + ".wav"));
-    ASSERT_EQ(fixed.size(), 2u * 4 * 96000);
-    ASSERT_EQ(random.size(), fixed.size());
-    // From bar 3 on, the loop plays alone.
-    const auto bar3 = fixed.begin() + 2 * 2 * 96000;
-    EXPECT_TRUE(std::equal(bar3, fixed.end(), random.begin() + 2 * 2 * 96000));
-    EXPECT_GT(*std::max_element(bar3, fixed.end()), 0.2f);
+              std::filesystem::file_size(path("small.png")) * 9 / 10);
+    const std::vector<float> large = readSound(path("large.wav"));
+    ASSERT_EQ(large.size(), 2u * 4 * 96000);
+    EXPECT_EQ(readSound(path("small.wav")), large);
+    EXPECT_EQ(readSound(path(name + ".wav")), large);
+    EXPECT_GT(*std::max_element(large.end() - 96000, large.end()), 0.2f);
 }
 
 TEST_F(RenderTool, HandsTheModuleTheFilesTimeEventsAndAutomation) {
     // 3/4 throughout; 120 BPM, then 60 from quarter 2 on: 24000 frames a quarter, then 48000.
-    const Bytes conductor = {0,    0xFF, 0x58, 4,    3,    2,    24, 8,    0x87, 0x40,
-                             0xFF, 0x51, 3,    0x0F, 0x42, 0x40, 0,  0xFF, 0x2F, 0};
+    // At the end, 4/128: a note value a file may give.
+    const Bytes conductor = {0,    0xFF, 0x58, 4,    3,    2,    24,   8,    0x87, 0x40,
+                             0xFF, 0x51, 3,    0x0F, 0x42, 0x40, 0x8F, 0x00, 0xFF, 0x58,
+                             4,    4,    7,    24,   8,    0,    0xFF, 0x2F, 0};
     // C at quarter 1, and at quarter 3 again in running status, with velocity 0.
     const Bytes keys = {0x83, 0x60, 0x90, 60, 100, 0x87, 0x40, 60, 0, 0, 0xFF, 0x2F, 0};
     // All notes off at quarter 2, a note-off at quarter 3: after the key track's.
@@ -181,31 +193,35 @@ TEST_F(RenderTool, HandsTheModuleTheFilesTimeEventsAndAutomation) {
     write("song.mid", midiFile(1, {conductor, keys, more}));
     groove(2);
     ASSERT_EQ(render("--input " + at("groove.wav") + "--midi " + at("song.mid") +
-                         "--bars 2 --block 7000 --set 1=0.25@2.2 '" PROBE_MODULES "/probe.so' " +
+                         "--bars 2 --block 7000 --set 1=0.25@2.2 --set 1=1@3 '" PROBE_MODULES
+                         "/probe.so' " +
                          at("out.wav"),
                      "PROBE_LOG=" + at("log")),
               0)
         << complaint;
+    EXPECT_EQ(complaint, "stammerix-render: warning: --set 1=1@3.1 lies after the render's end\n");
 
-    // Blocks of 7000 frames: the transport at each block's start (position, frames, quarter
-    // notes, tempo, bar start, time signature, playing and tempo flags), the events at their
-    // offsets in the block and merged across tracks, the parameter before its block.
+    // Blocks of 7000 frames, split at the events and the parameter change: the transport at
+    // each piece's start (position, frames, quarter notes, tempo, bar start, time signature,
+    // playing and tempo flags), the events merged across tracks, each before its piece.
     std::vector<std::string> log, events;
     std::ifstream file(path("log"));
     for (std::string line; std::getline(file, line);)
         (line.rfind("event", 0) == 0 ? events : log).push_back(line);
     const std::vector<std::vector<std::string>> runs = {
         {"block 0 7000 0.000000 120 0.000000 3/4 1026"},
-        {"block 42000 7000 1.750000 120 0.000000 3/4 1026"},
-        {"block 70000 7000 2.458333 60 0.000000 3/4 1026"},
-        {"block 98000 7000 3.041667 60 3.000000 3/4 1026"},
-        {"param 140000 1 0.25", "block 140000 7000 3.916667 60 3.000000 3/4 1026"}};
+        {"block 21000 3000 0.875000 120 0.000000 3/4 1026",
+         "block 24000 4000 1.000000 120 0.000000 3/4 1026"},
+        {"block 42000 6000 1.750000 120 0.000000 3/4 1026",
+         "block 48000 1000 2.000000 60 0.000000 3/4 1026",
+         "block 49000 7000 2.020833 60 0.000000 3/4 1026"},
+        {"block 140000 4000 3.916667 60 3.000000 3/4 1026", "param 144000 1 0.25",
+         "block 144000 3000 4.000000 60 3.000000 3/4 1026"}};
     for (const auto& run : runs)
         EXPECT_NE(std::search(log.begin(), log.end(), run.begin(), run.end()), log.end()) << run[0];
     EXPECT_EQ(log.back(), "block 238000 2000 5.958333 60 3.000000 3/4 1026");
-    EXPECT_EQ(events,
-              (std::vector<std::string>{"event 21000 3000 144 60", "event 42000 6000 176 123",
-                                        "event 91000 5000 144 60", "event 91000 5000 128 62"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"event 24000 0 144 60", "event 48000 0 176 123",
+                                                "event 96000 0 144 60", "event 96000 0 128 62"}));
 }
 
 TEST_F(RenderTool, RefusesBadInputInOneLineAndLeavesNoFile) {
@@ -230,20 +246,38 @@ TEST_F(RenderTool, RefusesBadInputInOneLineAndLeavesNoFile) {
         {"--demo '" PROBE_MODULES "/magic.so' ", "no plug-in record"},
         {"--demo '" PROBE_MODULES "/mono.so' ", "not a stereo effect"},
         {"--set 2=1@1.1 " + demo, "has 2 parameters"},
+        {"--set 1=0.5@2.5 " + demo, "bar 2 has 4 beats"},
         {"--block 0 " + demo, "--block"},
         {"--plot " + at("no/out.png") + demo, "cannot write"},
         {"--plot " + at("out.jpg") + demo, ".png"},
     };
-    for (const auto& c : cases) {
-        EXPECT_GT(render("--plot " + at("out.png") + c.args + at("out.wav")), 0) << c.args;
-        EXPECT_NE(complaint.find(c.says), std::string::npos) << c.args << ": " << complaint;
-        EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), 1) << complaint;
+    const auto leftNothing = [this](const std::string& args) {
         for (const auto& file : std::filesystem::directory_iterator(folder.path))
             EXPECT_EQ(file.path().filename().string().find("out."), std::string::npos)
-                << c.args << " left " << file.path();
-    }
-    EXPECT_GT(render(demo + at("no/out.wav")), 0);
-    EXPECT_NE(complaint.find("cannot write"), std::string::npos) << complaint;
+                << args << " left " << file.path();
+    };
+    const auto refused = [&](const std::string& args, const std::string& says,
+                             const std::string& environment = "") {
+        EXPECT_GT(render(args, environment), 0) << args;
+        EXPECT_NE(complaint.find(says), std::string::npos) << args << ": " << complaint;
+        EXPECT_EQ(std::count(complaint.begin(), complaint.end(), '\n'), 1) << complaint;
+        leftNothing(args);
+    };
+    for (const auto& c : cases)
+        refused("--plot " + at("out.png") + c.args + at("out.wav"), c.says);
+    refused(demo + at("no/out.wav"), "cannot write");
+    std::filesystem::create_directory(path("folder.wav"));
+    refused(demo + at("folder.wav"), "is a folder");
+    // A file-size limit that bites while an Ogg file's last pages are written at its close.
+    const std::string song = "--set 0=1@1.1 --set 0=0@2.1 " + demo;
+    ASSERT_EQ(render(song + at("whole.ogg")), 0);
+    const auto blocks = std::to_string((std::filesystem::file_size(path("whole.ogg")) - 1) / 512);
+    refused(song + at("out.ogg"), "cut short", "trap '' XFSZ; ulimit -f " + blocks + ";");
+    // Ended by a signal in the middle of a long render, once its temporary file is there.
+    EXPECT_EQ(render(demo + "--bars 9999 " + at("out.wav") + "& for i in $(seq 999); do ls -a " +
+                     at("") + "| grep -q part && break; sleep 0.01; done; kill $!; wait $!"),
+              128 + SIGTERM);
+    leftNothing("a signal");
 }
 
 } // namespace

@@ -130,7 +130,7 @@ void MidiFile::readTrack(const unsigned char* data, std::size_t size) {
                     throw std::runtime_error("a tempo event without a tempo");
                 tempoChanges.push_back({tick, 60e6 / micros});
             } else if (type == 0x58) {
-                if (length < 2 || meta[0] == 0 || meta[1] > 6)
+                if (length < 2 || meta[0] == 0 || meta[1] > 7)
                     throw std::runtime_error("a time signature that is none");
                 meterChanges.push_back({tick, meta[0], 1 << meta[1]});
             }

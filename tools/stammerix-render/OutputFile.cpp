@@ -46,6 +46,7 @@ void OutputFile::write(const float* left, const float* right, std::int32_t frame
     }
     if (sf_writef_float(sound, interleaved.data(), frames) != frames)
         throw std::runtime_error("cannot write " + file.path() + ": " + sf_strerror(sound));
+    written += frames;
 }
 
 void OutputFile::commit() {
@@ -53,5 +54,14 @@ void OutputFile::commit() {
     sound = nullptr;
     if (closed != 0)
         throw std::runtime_error("cannot write " + file.path() + ": " + sf_error_number(closed));
+    // Some formats write their last pages while closing and let errors there pass: only the
+    // file read back tells whether it is whole.
+    SF_INFO info{};
+    SNDFILE* back = sf_open(file.temporaryPath().c_str(), SFM_READ, &info);
+    if (back)
+        sf_close(back);
+    if (!back || info.frames != written)
+        throw std::runtime_error("cannot write " + file.path() +
+                                 ": it came out cut short (a full disk, a file-size limit?)");
     file.commit();
 }

@@ -25,4 +25,5 @@ private:
     PendingFile file;
     SNDFILE* sound = nullptr;
     std::vector<float> interleaved;
+    sf_count_t written = 0; // frames
 };

@@ -1,6 +1,7 @@
 // A file that appears under its name only when it is complete: it is written to a temporary
 // file beside that name and renamed over it at the end. Until then, and on any failure, the
-// name is left as it was and the temporary file goes again.
+// name is left as it was and the temporary file goes again, also when a signal ends the program.
+// A name that is a symbolic link stays one: the file it points to is replaced.
 #pragma once
 
 #include <string>
@@ -19,7 +20,10 @@ public:
     void commit();
 
 private:
+    void forget(); // no more for a signal to remove
+
     std::string finalPath;
+    std::string targetPath;
     std::string partPath;
     bool committed = false;
 };

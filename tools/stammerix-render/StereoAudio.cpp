@@ -59,11 +59,3 @@ StereoAudio StereoAudio::groove(double sampleRate, double beatsPerMinute, std::i
     }
     return audio;
 }
-
-float StereoAudio::peak() const {
-    float p = 0.0f;
-    for (const std::vector<float>* channel : {&left, &right})
-        for (float s : *channel)
-            p = std::max(p, std::fabs(s));
-    return p;
-}

@@ -17,7 +17,6 @@ public:
     static StereoAudio groove(double sampleRate, double beatsPerMinute, std::int64_t frames);
 
     std::int64_t frames() const { return static_cast<std::int64_t>(left.size()); }
-    float peak() const;
 
     double rate = 44100.0;
     std::vector<float> left;

@@ -77,48 +77,65 @@ std::int64_t lengthOf(const RenderOptions& options, const Timeline& timeline,
     return inputFrames;
 }
 
-// Plays the song into the module block by block, as a host does: transport, automation and
-// MIDI first, then the audio. Writes what comes out and returns it.
-StereoAudio play(const RenderOptions& options, const Timeline& timeline, const StereoAudio& input,
-                 std::int64_t length, const std::vector<TimedMessage>& messages,
-                 const std::vector<TimedValue>& automation, RenderHost& host, OutputFile& out) {
-    StereoAudio played(timeline.sampleRate(), length);
+// Plays the song into the module block by block, as a host does. Each block is split where a
+// MIDI event or an automation point falls, so that each acts at its own frame whatever the
+// block size: every piece gets the transport at its first frame, then the automation and the
+// events that start there. Writes what comes out (and keeps it whole in `played` if given);
+// returns its peak.
+float play(const RenderOptions& options, const Timeline& timeline, const StereoAudio& input,
+           std::int64_t length, const std::vector<TimedMessage>& messages,
+           const std::vector<TimedValue>& automation, RenderHost& host, OutputFile& out,
+           StereoAudio* played) {
     AudioBlock block(options.randomBlocks ? kRandomBlockMax : options.block);
     MidiEventList events;
     std::mt19937 random(kRandomBlockSeed);
     std::uniform_int_distribution<std::int32_t> randomSize(1, kRandomBlockMax);
     std::size_t nextMessage = 0, nextValue = 0;
+    float peak = 0.0f;
     ProgressBar progress(length);
     for (std::int64_t frame = 0; frame < length;) {
         const std::int32_t size = static_cast<std::int32_t>(std::min<std::int64_t>(
             options.randomBlocks ? randomSize(random) : options.block, length - frame));
-        host.moveTo(timeline, frame);
-        for (; nextValue < automation.size() && automation[nextValue].frame < frame + size;
-             ++nextValue)
-            host.setParameter(automation[nextValue].index, automation[nextValue].value);
-        events.clear();
-        for (; nextMessage < messages.size() && messages[nextMessage].frame < frame + size;
-             ++nextMessage) {
-            const TimedMessage& m = messages[nextMessage];
-            events.add(m.bytes[0], m.bytes[1], m.bytes[2],
-                       static_cast<std::int32_t>(m.frame - frame));
-        }
-        if (events.size() > 0)
-            host.send(events.get());
         for (std::int32_t i = 0; i < size; ++i) {
             const std::int64_t n = frame + i;
             const bool inside = n < input.frames();
             block.in(0)[i] = inside ? input.left[static_cast<std::size_t>(n)] : 0.0f;
             block.in(1)[i] = inside ? input.right[static_cast<std::size_t>(n)] : 0.0f;
         }
-        host.process(block.inputs(), block.outputs(), size);
+        for (std::int64_t piece = frame, end; piece < frame + size; piece = end) {
+            host.moveTo(timeline, piece);
+            for (; nextValue < automation.size() && automation[nextValue].frame <= piece;
+                 ++nextValue)
+                host.setParameter(automation[nextValue].index, automation[nextValue].value);
+            events.clear();
+            for (; nextMessage < messages.size() && messages[nextMessage].frame <= piece;
+                 ++nextMessage) {
+                const TimedMessage& m = messages[nextMessage];
+                events.add(m.bytes[0], m.bytes[1], m.bytes[2]);
+            }
+            if (events.size() > 0)
+                host.send(events.get());
+            end = frame + size;
+            if (nextValue < automation.size())
+                end = std::min(end, automation[nextValue].frame);
+            if (nextMessage < messages.size())
+                end = std::min(end, messages[nextMessage].frame);
+            const std::int64_t offset = piece - frame;
+            float* in[2] = {block.in(0) + offset, block.in(1) + offset};
+            float* outputs[2] = {block.out(0) + offset, block.out(1) + offset};
+            host.process(in, outputs, static_cast<std::int32_t>(end - piece));
+        }
         out.write(block.out(0), block.out(1), size);
-        std::copy_n(block.out(0), size, played.left.begin() + frame);
-        std::copy_n(block.out(1), size, played.right.begin() + frame);
+        for (std::int32_t i = 0; i < size; ++i)
+            peak = std::max({peak, std::fabs(block.out(0)[i]), std::fabs(block.out(1)[i])});
+        if (played) {
+            std::copy_n(block.out(0), size, played->left.begin() + frame);
+            std::copy_n(block.out(1), size, played->right.begin() + frame);
+        }
         frame += size;
         progress.update(frame);
     }
-    return played;
+    return peak;
 }
 
 int render(const RenderOptions& options) {
@@ -153,9 +170,19 @@ int render(const RenderOptions& options) {
                 messages.push_back({frame, {m.bytes[0], m.bytes[1], m.bytes[2]}});
         }
     std::vector<TimedValue> automation;
-    for (const RenderOptions::Automation& a : options.automation)
+    for (const RenderOptions::Automation& a : options.automation) {
+        const std::string point = "--set " + std::to_string(a.index) + "=" + format("%g", a.value) +
+                                  "@" + std::to_string(a.bar) + "." + format("%g", a.beat);
+        const int beats = timeline.barAt(timeline.quarterOf(a.bar, 1.0)).numerator;
+        if (a.beat >= beats + 1.0)
+            throw RenderOptions::UsageError(point + ": bar " + std::to_string(a.bar) + " has " +
+                                            std::to_string(beats) + " beats");
         automation.push_back(
             {timeline.wholeFrameAt(timeline.quarterOf(a.bar, a.beat)), a.index, a.value});
+        if (automation.back().frame >= length)
+            std::fprintf(stderr, "stammerix-render: warning: %s lies after the render's end\n",
+                         point.c_str());
+    }
     std::stable_sort(automation.begin(), automation.end(),
                      [](const TimedValue& a, const TimedValue& b) { return a.frame < b.frame; });
 
@@ -172,13 +199,14 @@ int render(const RenderOptions& options) {
         picture = std::make_unique<PendingFile>(options.plot);
 
     const auto started = std::chrono::steady_clock::now();
-    const StereoAudio played =
-        play(options, timeline, input, length, messages, automation, host, out);
+    // The picture needs the whole output; without one it goes straight to the file.
+    StereoAudio played(rate, picture ? length : 0);
+    const float peak = play(options, timeline, input, length, messages, automation, host, out,
+                            picture ? &played : nullptr);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     const double duration = static_cast<double>(length) / rate;
-    const float peak = played.peak();
     const std::string peakText =
         peak > 0.0f ? format("%.1f dBFS", 20.0 * std::log10(peak)) : "silent";
     const double bars = barsAt(timeline, length);
