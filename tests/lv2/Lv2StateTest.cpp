@@ -281,8 +281,7 @@ TEST(Lv2State, ALoopSavedAtAnotherRatePlaysTheSameBarAtTheSamePitch) {
         EXPECT_NEAR(crossings / 2.0 / ((n - 1000) / rate), 1000.0, 1.0) << rate;
         for (int b = 0; b < 100 && !other.host.scope; ++b)
             other.run(100);
-        ASSERT_TRUE(other.host.scope);
-        EXPECT_EQ(other.host.scope->length, bar);
+        EXPECT_TRUE(other.host.scope && other.host.scope->length == bar) << rate;
     }
     EXPECT_TRUE(world.log().empty());
 }
