@@ -275,14 +275,14 @@ void Stammerix::preProcess() {
         timingFromTimeInfo(*info);
         return;
     }
-    // Timing from elsewhere, or none: the host's clock is followed anew from its next reading.
+    // Without the host's timing for this block its clock is followed anew from its next
+    // reading. Time information without a valid tempo keeps the previous block's timing.
     barClock.forget();
-    if (_hostCanDoVstTimeInfo && info != nullptr) {
-        // no valid tempo: the previous block's timing stays
-    } else if (_hostCanDoTempo) {
-        timingFromTempo(tempoAt(1));
-    } else {
-        _bpm = 120.0f;
+    if (!_hostCanDoVstTimeInfo || info == nullptr) {
+        if (_hostCanDoTempo)
+            timingFromTempo(tempoAt(1));
+        else
+            _bpm = 120.0f;
     }
     if (mySamplePos < 0)
         mySamplePos = 0;
@@ -612,23 +612,6 @@ std::int32_t Stammerix::recordRun(const Stretch& s, std::int32_t type, float tar
     }
     fCurrVelocity = gain;
     return j;
-}
-
-bool Stammerix::loadLoop(const float* left, const float* right, std::int32_t frames) {
-    float* loopL = myEngine.getLeft();
-    float* loopR = myEngine.getRight();
-    if (!myEngine.isAllocated() || left == nullptr || right == nullptr || frames < 0 ||
-        frames > myEngine.getLength())
-        return false;
-    const auto used = static_cast<std::size_t>(frames);
-    const auto rest = static_cast<std::size_t>(myEngine.getLength()) - used;
-    std::copy(left, left + used, loopL);
-    std::copy(right, right + used, loopR);
-    std::fill(loopL + used, loopL + used + rest, 0.0f);
-    std::fill(loopR + used, loopR + used + rest, 0.0f);
-    // The oscilloscope's picture of the loop is stale as a whole.
-    scopeWritten = ScopeHandover::kAllWritten;
-    return true;
 }
 
 bool Stammerix::takeLoop(float*& left, float*& right) {

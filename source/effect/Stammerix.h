@@ -67,10 +67,6 @@ public:
     bool hostSuppliesTempo() const { return _hostCanDoTempo; }
     bool isSuspended() const { return _flags.isSuspended; }
 
-    // Replaces the loop with frames samples of each channel (the rest of the buffer silent),
-    // as a host restores a saved session; never while a block runs. False, with the loop
-    // untouched, when there is no buffer or the samples do not fit into it.
-    bool loadLoop(const float* left, const float* right, std::int32_t frames);
     // Takes over whole loop arrays of the buffer's capacity (new[]), giving the old ones back
     // through the same pointers: for a block's start, as nothing is copied or allocated. False,
     // with nothing exchanged, when there is no buffer.
