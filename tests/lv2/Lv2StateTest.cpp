@@ -116,9 +116,7 @@ TEST(Lv2State, TheLoopComesBackWithTheSessionAsAFileOrABlob) {
     LilvState* kept = nullptr;
     const std::string file = saveWithLilv(first, folder, &kept);
     // A loop file that cannot be written (a full disk) goes as a blob, with all the rest.
-    LV2_State_Make_Path nowhere{nullptr, [](LV2_State_Make_Path_Handle, const char*) {
-                                    return strdup("/nonexistent/loop.wav");
-                                }};
+    LV2_State_Make_Path nowhere{nullptr, [](void*, const char*) { return strdup("/no/loop.wav"); }};
     const LV2_Feature makePath{LV2_STATE__makePath, &nowhere}, *unwritable[] = {&makePath, nullptr};
     Table table;
     EXPECT_EQ(table.save(first, unwritable), LV2_STATE_SUCCESS);
@@ -130,17 +128,16 @@ TEST(Lv2State, TheLoopComesBackWithTheSessionAsAFileOrABlob) {
     // From the file, as a blob, and from lilv's state as it was saved, not read again (as hosts
     // that keep the state in their own project do): its path is the host's to make whole.
     for (int from : {0, 1, 2}) {
-        const bool blob = from == 1;
         Bar second(world);
         if (from == 2)
             lilv_state_restore(kept, second.host.instance, nullptr, nullptr, 0, world.features());
-        else if (blob)
+        else if (from == 1)
             EXPECT_EQ(table.restore(second), LV2_STATE_SUCCESS);
         else
             restoreWithLilv(second, file);
         const auto [again, typeAgain] = playOpen(second);
-        EXPECT_EQ(typeAgain, type) << "blob " << blob;
-        EXPECT_TRUE(again == loop) << "blob " << blob;
+        EXPECT_EQ(typeAgain, type) << "from " << from;
+        EXPECT_TRUE(again == loop) << "from " << from;
     }
     // Saved while recording: it records again.
     auto& recording = table.values[world.map(STAMMERIX_LV2_PREFIX "recording")].second;
@@ -163,17 +160,16 @@ TEST(Lv2State, TheLoopComesBackWithTheSessionAsAFileOrABlob) {
 TEST(Lv2State, ARestoreWhileBlocksRunChangesTheLoopBetweenBlocks) {
     Lv2World world;
     Table loops[2];
+    const float* samples[2]; // each loop, left channel then right
     for (int i = 0; i < 2; ++i) {
         Bar b(world);
         b.inL.assign(Bar::kFrames, 0.25f * static_cast<float>(i + 1)), b.inR = b.inL;
         b.record();
         b.host.setActive(false);
         EXPECT_EQ(loops[i].save(b), LV2_STATE_SUCCESS);
-    }
-    auto samples = [&](int i) {
-        return reinterpret_cast<const float*>(
+        samples[i] = reinterpret_cast<const float*>(
             loops[i].values[world.map(STAMMERIX_LV2_PREFIX "loopData")].second.data());
-    };
+    }
     Bar bar(world);
     loops[0].restore(bar);
     std::atomic<bool> stop{false};
@@ -184,8 +180,8 @@ TEST(Lv2State, ARestoreWhileBlocksRunChangesTheLoopBetweenBlocks) {
             bar.run(480);
             int matches = 0;
             for (int i = 0; i < 2; ++i)
-                if (std::equal(&bar.outL[at], &bar.outL[at] + 480, samples(i) + at) &&
-                    std::equal(&bar.outR[at], &bar.outR[at] + 480, samples(i) + Bar::kFrames + at))
+                if (std::equal(&bar.outL[at], &bar.outL[at] + 480, samples[i] + at) &&
+                    std::equal(&bar.outR[at], &bar.outR[at] + 480, samples[i] + Bar::kFrames + at))
                     ++seen[i], ++matches;
             EXPECT_EQ(matches, 1) << "block " << k;
         }
@@ -344,10 +340,9 @@ TEST(Lv2State, ASaveWhileBlocksRunGetsTheLoopOfOneInstantAndChangesNoBlock) {
                     long last = m - ((m - j) % 200 + 200) % 200;
                     while (last > 0 && silent[static_cast<std::size_t>(last)])
                         last -= 200;
-                    last = std::max(0L, last);
                     const float* span = left + 480 * j;
                     ASSERT_TRUE(
-                        std::lround(span[0]) == last &&
+                        std::lround(span[0]) == std::max(0L, last) &&
                         std::all_of(span, span + 480, [&](float v) { return v == span[0]; }))
                         << "save " << save << ", after block " << m << ", span " << j;
                 }
