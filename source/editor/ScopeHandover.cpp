@@ -33,8 +33,17 @@ std::uint64_t ScopeHandover::segmentsOf(std::int32_t first, std::int32_t count) 
 void ScopeHandover::publish(const float* left, const float* right, std::int32_t capacity,
                             std::int32_t length, std::int32_t posRed, std::int32_t posGreen,
                             std::uint64_t written) {
-    ScopeFrame& frame = slots[back];
     const std::int32_t columns = columnCount.load(std::memory_order_relaxed);
+    // A loop standing still with its markers in place would hand the editor the same picture
+    // ten times a second: it keeps the one it has.
+    if (written == 0 && published != 0 && posRed == cachedPosRed && posGreen == cachedPosGreen &&
+        left == cachedFromLeft && right == cachedFromRight && capacity == cachedCapacity &&
+        length == cachedLength && columns == cachedColumns &&
+        !stale.load(std::memory_order_relaxed))
+        return;
+    cachedPosRed = posRed;
+    cachedPosGreen = posGreen;
+    ScopeFrame& frame = slots[back];
     frame.columns = columns;
     frame.length = length;
     frame.posRed = posRed;

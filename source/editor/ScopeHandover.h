@@ -46,7 +46,8 @@ public:
     // Audio thread. left and right hold capacity samples; positions at or beyond capacity
     // (or a length beyond it) read as silence. written names the segments written since the
     // previous publication; a change of buffer, capacity, length or columns, or a call to
-    // invalidate, reads every column anew. Wait-free, no allocation.
+    // invalidate, reads every column anew. Nothing written and nothing moved publishes
+    // nothing. Wait-free, no allocation.
     void publish(const float* left, const float* right, std::int32_t capacity, std::int32_t length,
                  std::int32_t posRed, std::int32_t posGreen, std::uint64_t written = kAllWritten);
 
@@ -77,6 +78,8 @@ private:
     std::int32_t cachedCapacity = -1;
     std::int32_t cachedLength = -1;
     std::int32_t cachedColumns = -1;
+    std::int32_t cachedPosRed = 0;
+    std::int32_t cachedPosGreen = 0;
     // The columns whose samples lie in each segment.
     struct Columns {
         std::int32_t begin = 0;

@@ -371,7 +371,7 @@ void Lv2Plugin::notifyEditor(std::uint32_t room) {
     }
     if (scope) {
         framesSinceScope = 0;
-        writeScope();
+        writeScope(fresh);
     }
     lv2_atom_forge_pop(&forge, &sequence);
 }
@@ -396,22 +396,36 @@ void Lv2Plugin::writeParameters() {
     lv2_atom_forge_pop(&forge, &frame);
 }
 
-void Lv2Plugin::writeScope() {
+void Lv2Plugin::writeScope(bool force) {
     const std::int32_t columns = scopeColumns;
     const std::size_t samples = static_cast<std::size_t>(columns) * sizeof(float);
     if (columns <= 0 || !room(eventBytes(5, 3 * 8 + 2 * (sizeof(LV2_Atom_Vector) + samples + 8))))
         return;
-    // The columns the 2.x editor's oscilloscope shows: one loop sample per pixel column.
+    // The red marker where the next block starts, the other at the engine's own position.
     const std::int32_t length = effect->getLoopLength();
     const engine& loop = effect->getEngine();
-    for (std::int32_t i = 0; i < columns; ++i) {
-        const auto index = static_cast<float>(ScopeFrame::sampleIndex(length, columns, i));
-        left[i] = loop.getData(0, index);
-        right[i] = loop.getData(1, index);
-    }
-    // The red marker where the next block starts, the other at the engine's own position.
     const std::int64_t next = static_cast<std::int64_t>(effect->getSamplePos()) + lastPiece;
     const auto red = static_cast<std::int32_t>(length > 0 ? next % length : next);
+    const std::int32_t green = loop.getSecretPos();
+    bool same = !force && columns == sentColumns && length == sentLength && red == sentRed &&
+                green == sentGreen;
+    // The columns the 2.x editor's oscilloscope shows: one loop sample per pixel column.
+    for (std::int32_t i = 0; i < columns; ++i) {
+        const auto index = static_cast<float>(ScopeFrame::sampleIndex(length, columns, i));
+        const float l = loop.getData(0, index), r = loop.getData(1, index);
+        same = same && l == left[i] && r == right[i];
+        left[i] = l;
+        right[i] = r;
+    }
+    // A loop at rest is not sent again ten times a second; once a second it is, in case the
+    // host dropped the last message on the way.
+    if (same && ++unchangedRefreshes < 10)
+        return;
+    unchangedRefreshes = 0;
+    sentColumns = columns;
+    sentLength = length;
+    sentRed = red;
+    sentGreen = green;
     LV2_Atom_Forge_Frame frame;
     lv2_atom_forge_frame_time(&forge, 0);
     lv2_atom_forge_object(&forge, &frame, 0, uris.scopeFrame);
@@ -420,7 +434,7 @@ void Lv2Plugin::writeScope() {
     lv2_atom_forge_key(&forge, uris.posRed);
     lv2_atom_forge_int(&forge, red);
     lv2_atom_forge_key(&forge, uris.posGreen);
-    lv2_atom_forge_int(&forge, loop.getSecretPos());
+    lv2_atom_forge_int(&forge, green);
     lv2_atom_forge_key(&forge, uris.left);
     lv2_atom_forge_vector(&forge, sizeof(float), uris.atomFloat,
                           static_cast<std::uint32_t>(columns), left);

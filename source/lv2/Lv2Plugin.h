@@ -76,7 +76,8 @@ private:
     std::uint32_t clearNotify();
     void notifyEditor(std::uint32_t room);
     void writeParameters();
-    void writeScope();
+    // force: send even a picture the editor has already.
+    void writeScope(bool force);
     bool saveLoopFile(LV2_State_Store_Function store, LV2_State_Handle handle,
                       const LV2_Feature* const* features);
     // A restored loop: to the next block while blocks may run, taken over at once otherwise.
@@ -125,6 +126,9 @@ private:
     std::int32_t framesSinceScope = 0;
     std::int32_t lastPiece = 0;
     float sentParameters[2] = {NAN, NAN};
+    // The picture last sent, and how many refreshes since found it unchanged.
+    std::int32_t sentLength = -1, sentRed = -1, sentGreen = -1, sentColumns = -1;
+    std::int32_t unchangedRefreshes = 0;
     float left[ScopeFrame::kMaxColumns] = {};
     float right[ScopeFrame::kMaxColumns] = {};
 };

@@ -241,6 +241,13 @@ TEST(Lv2Plugin, TellsAnOpenEditorItsParametersAndTheLoopItPlays) {
     }
     EXPECT_EQ(scopes, 1);
 
+    // Stopped with nothing recording, the same picture goes again only once a second (4 s).
+    bar.host.midi(0, {0x82, 62, 0});
+    bar.host.position(0, HostPosition{bar.frame, 0, 0.0f, 0.0f, 4.0f, 120.0f, 4});
+    for (int b = 0; b < 2400; ++b, bar.run(100))
+        scopes = b == 480 ? 0 : scopes + bar.host.scope.has_value();
+    EXPECT_TRUE(scopes == 4 || scopes == 5) << scopes;
+
     // Ardour sends its tempo in single precision: one whose bar is 95232 whole frames makes a
     // loop of that bar, not of a frame less.
     bar.host.position(0, HostPosition{bar.frame, 0, 1.0f, 0.0f, 4.0f, 2880000.0f / 23808, 4});
