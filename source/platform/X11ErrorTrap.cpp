@@ -2,8 +2,14 @@
 
 #include <X11/Xlib.h>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <vector>
+
+// Last, for LockDisplay: it defines min and max as macros.
+#include <X11/Xlibint.h>
+#undef min
+#undef max
 
 namespace {
 // Editors of several instances may each live on a user-interface thread of their own, so the
@@ -24,6 +30,16 @@ struct DisplayState {
 std::vector<DisplayState>& displays() {
     static std::vector<DisplayState> list;
     return list;
+}
+
+// Registered connections found dead: while there are none, asking needs no lock (windows ask
+// at every idle).
+std::atomic<int> brokenDisplays{0};
+
+void markBroken(DisplayState& s) {
+    if (!s.broken)
+        brokenDisplays.fetch_add(1, std::memory_order_release);
+    s.broken = true;
 }
 
 DisplayState* find(Display* d) {
@@ -58,7 +74,7 @@ int onIOError(Display* d) {
     {
         std::lock_guard<std::mutex> lock(stateMutex());
         if (DisplayState* s = find(d)) {
-            s->broken = true;
+            markBroken(*s);
             return 0;
         }
         next = savedIOHandler;
@@ -68,9 +84,14 @@ int onIOError(Display* d) {
 
 // Replaces Xlib's exit after an I/O error on our connections: the connection is simply dead.
 void onIOErrorExit(Display* d, void*) {
-    std::lock_guard<std::mutex> lock(stateMutex());
-    if (DisplayState* s = find(d))
-        s->broken = true;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex());
+        if (DisplayState* s = find(d))
+            markBroken(*s);
+    }
+    // Xlib gives the display's lock up before the handlers run, and the call that met the
+    // error gives it up again once this returns: taken back here, so that the two balance.
+    LockDisplay(d);
 }
 } // namespace
 
@@ -126,6 +147,9 @@ void X11ErrorTrap::registerDisplay(_XDisplay* d) {
 void X11ErrorTrap::unregisterDisplay(_XDisplay* d) {
     std::lock_guard<std::mutex> lock(stateMutex());
     auto& list = displays();
+    for (const DisplayState& s : list)
+        if (s.display == d && s.broken)
+            brokenDisplays.fetch_sub(1, std::memory_order_relaxed);
     list.erase(std::remove_if(list.begin(), list.end(),
                               [d](const DisplayState& s) { return s.display == d; }),
                list.end());
@@ -134,6 +158,8 @@ void X11ErrorTrap::unregisterDisplay(_XDisplay* d) {
 }
 
 bool X11ErrorTrap::isBroken(_XDisplay* d) {
+    if (brokenDisplays.load(std::memory_order_acquire) == 0)
+        return false;
     std::lock_guard<std::mutex> lock(stateMutex());
     DisplayState* s = find(d);
     return s && s->broken;

@@ -340,7 +340,7 @@ void X11Window::processEvents(std::int32_t maxWaitMs) {
         return;
     // Most idles find nothing: with no event queued and every request answered (so nothing
     // waits to be sent), one look at the socket says so, without Xlib's reads.
-    if (maxWaitMs <= 0 && XEventsQueued(dpy, QueuedAlready) == 0 &&
+    if (maxWaitMs <= 0 && QLength(dpy) == 0 &&
         LastKnownRequestProcessed(dpy) + 1 == NextRequest(dpy)) {
         pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
         if (poll(&fd, 1, 0) == 0)

@@ -1,7 +1,7 @@
 // The editor of the built module in a real X server (Xvfb), driven the way a host drives it: the
 // host makes a window on its own connection, opens the editor in it, idles it at 40 Hz, clicks
 // through XTest and closes it again, on the thread that loaded the module or on others, while
-// the audio thread plays. The host's X error handler counts every error that reaches it: the
+// the audio thread plays. The host's X error handlers count every error that reaches them: the
 // editor must cause none.
 #include "MidiEventList.h"
 #include "PluginModule.h"
@@ -122,6 +122,7 @@ struct EditorX11 : ::testing::Test {
     void SetUp() override {
         ASSERT_NE(host.dpy, nullptr) << "no display: run the tests under xvfb-run";
         previousHandler = XSetErrorHandler(countHostError);
+        previousIOHandler = XSetIOErrorHandler([](Display*) { return ++hostErrors; });
         ASSERT_TRUE(module.isLoaded()) << module.error();
         for (Instance* instance : {&a, &b})
             ASSERT_NE(instance->effect = instance->host.instantiate(module.entry()), nullptr);
@@ -133,10 +134,12 @@ struct EditorX11 : ::testing::Test {
         XSync(host.dpy, False);
         EXPECT_EQ(hostErrors.load(), 0);
         XSetErrorHandler(previousHandler);
+        XSetIOErrorHandler(previousIOHandler);
     }
 
     Connection host;
     XErrorHandler previousHandler = nullptr;
+    XIOErrorHandler previousIOHandler = nullptr;
     PluginModule module{STAMMERIX_MODULE_PATH};
     Instance a, b;
 };
@@ -178,7 +181,8 @@ TEST_F(EditorX11, OpensInTheHostWindowAndEachButtonClickGivesItsParameterChanges
 }
 
 // The host destroys its window before it closes the editor; then a window id that names no
-// window (the editor comes up without a window of its own); then a real window again.
+// window (the editor comes up without a window of its own); then a real window again, whose
+// connection the user kills.
 TEST_F(EditorX11, HostWindowsThatAreGoneOrNeverWereReachNoHandler) {
     const Window parent = host.window(0);
     const Window editor = a.open(host, parent);
@@ -194,6 +198,16 @@ TEST_F(EditorX11, HostWindowsThatAreGoneOrNeverWereReachNoHandler) {
     }
     const Window again = a.open(host, host.window(0));
     EXPECT_TRUE(idleUntil({&a}, [&] { return host.shows(again); }));
+    // The user kills the editor's window from the window manager, which ends its connection:
+    // the host lives on, and the next open works.
+    XKillClient(host.dpy, again);
+    XSync(host.dpy, False);
+    int idles = 0;
+    idleUntil({&a}, [&] { return ++idles > 5; });
+    a.dispatch(effEditDraw);
+    a.dispatch(effEditClose);
+    const Window third = a.open(host, host.window(0));
+    EXPECT_TRUE(idleUntil({&a}, [&] { return host.shows(third); }));
     a.dispatch(effEditClose);
 }
 
