@@ -381,12 +381,10 @@ TEST(ScopeHandover, FramesShowTheLoopAsAPlainReadingOfItWould) {
     }
     EXPECT_EQ(wrong, 0);
     // Nothing written and nothing moved hands nothing over; either marker moved does.
-    handover->publish(left.data(), right.data(), capacity, length, 0, 0, 0);
-    EXPECT_FALSE(handover->take(*frame));
-    handover->publish(left.data(), right.data(), capacity, length, 5, 0, 0);
-    EXPECT_TRUE(handover->take(*frame) && frame->posRed == 5);
-    handover->publish(left.data(), right.data(), capacity, length, 5, 7, 0);
-    EXPECT_TRUE(handover->take(*frame) && frame->posGreen == 7);
+    for (const auto& m : {std::pair{0, 0}, {5, 0}, {5, 7}}) {
+        handover->publish(left.data(), right.data(), capacity, length, m.first, m.second, 0);
+        EXPECT_TRUE(handover->take(*frame) == (m.first > 0) && frame->posGreen == m.second);
+    }
 }
 
 } // namespace

@@ -66,11 +66,7 @@ int pixelsOf(Display* dpy, Window w, int x, int y, int width, int height, std::u
     for (int j = 0; image && j < height; ++j)
         for (int i = 0; i < width; ++i) {
             const unsigned long pixel = XGetPixel(image, i, j) & 0xffffff;
-            int shift = 0;
-            while (shift < 24 &&
-                   std::abs(long(pixel >> shift & 255) - long(rgb >> shift & 255)) <= 8)
-                shift += 8;
-            count += shift == 24;
+            count += samePixel(static_cast<std::uint32_t>(pixel), rgb, 8, 24);
             if (sum)
                 *sum += static_cast<long>(pixel);
         }
