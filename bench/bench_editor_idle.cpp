@@ -6,8 +6,8 @@
 // writing a new input in every block) and at rest (the transport stopped, nothing recording,
 // after a bar was recorded). The figure is the user-interface thread's CPU time per second of
 // wall time, in percent of one core, and per idle: thread CPU time is steadier than wall time
-// on a shared machine. A case with no editor shows what the host's own wake-ups cost the
-// thread, the floor under both editions' figures. The time spent inside the idle calls is
+// on a shared machine. A case with the editor closed shows what the host's own wake-ups cost
+// the thread, the floor under both editions' figures. The time spent inside the idle calls is
 // reported apart: the editor's own share, without the wake-ups around it. Each case runs several
 // times; the summary prints the median and the spread (lowest to highest).
 //
@@ -303,13 +303,13 @@ private:
     std::vector<std::uint8_t> scratch, audioScratch;
 };
 
-// No editor: what the host's own 30 wake-ups a second cost the thread, the floor of the figures.
-class NoEdition : public Edition {
+// The 2.x module playing with its editor closed: what the host's own 30 wake-ups a second cost
+// the thread beside the same audio, the floor of the figures.
+class NoEdition : public ModuleEdition {
 public:
     bool open(Window) override { return true; }
     void idle() override {}
     void close() override {}
-    void process(std::int64_t, bool) override {}
 };
 
 // The audio thread: blocks at the pace of 44100 frames a second, recording first, then in the

@@ -150,6 +150,9 @@ std::unique_ptr<X11Window> X11Window::create(unsigned long parent, std::int32_t 
     // Presents copy with the default graphics context of the window's screen, which the
     // connection owns.
     made->screen = XScreenNumberOfScreen(parentAttributes.screen);
+    std::int32_t px = -1, py = -1, buttons = 0;
+    made->pointerInside =
+        made->queryPointer(px, py, buttons) && px >= 0 && py >= 0 && px < w && py < h;
     return made;
 }
 
@@ -342,6 +345,10 @@ void X11Window::processEvents(std::int32_t maxWaitMs) {
     // waits to be sent), one look at the socket says so, without Xlib's reads.
     if (maxWaitMs <= 0 && QLength(dpy) == 0 &&
         LastKnownRequestProcessed(dpy) + 1 == NextRequest(dpy)) {
+        // With the pointer away no click can come before it enters, which is an event itself:
+        // then every third idle looks (a tenth of a second at the usual rate), for exposes.
+        if (!pointerInside && ++idlesAway % 3 != 0)
+            return;
         pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
         if (poll(&fd, 1, 0) == 0)
             return;
@@ -418,6 +425,11 @@ void X11Window::processEvents(std::int32_t maxWaitMs) {
             if (event.xdestroywindow.window == win)
                 gone = true;
             break;
+        case EnterNotify:
+        case LeaveNotify:
+            if (event.xcrossing.window == win)
+                pointerInside = event.type == EnterNotify;
+            break;
         case ConfigureNotify:
             if (event.xconfigure.window == win) {
                 width = event.xconfigure.width;
@@ -425,7 +437,7 @@ void X11Window::processEvents(std::int32_t maxWaitMs) {
             }
             break;
         default:
-            // Releases, motion, crossing and map changes: the pointer state is queried when
+            // Releases, motion and map changes: the pointer state is queried when
             // it is needed, and the map state when idling.
             break;
         }

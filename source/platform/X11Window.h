@@ -69,4 +69,8 @@ private:
     unsigned long cursor = 0;
     int screen = 0;
     bool gone = false;
+    // Where the pointer is, from the crossing events: away from the window, idles look at the
+    // connection less often.
+    bool pointerInside = true;
+    std::uint32_t idlesAway = 0;
 };

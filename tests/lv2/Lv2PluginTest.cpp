@@ -242,7 +242,6 @@ TEST(Lv2Plugin, TellsAnOpenEditorItsParametersAndTheLoopItPlays) {
     EXPECT_EQ(scopes, 1);
 
     // Stopped with nothing recording, the same picture goes again only once a second (4 s).
-    bar.host.midi(0, {0x82, 62, 0});
     bar.host.position(0, HostPosition{bar.frame, 0, 0.0f, 0.0f, 4.0f, 120.0f, 4});
     for (int b = 0; b < 2400; ++b, bar.run(100))
         scopes = b == 480 ? 0 : scopes + bar.host.scope.has_value();

@@ -61,17 +61,12 @@ void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t f
 // Pixels of a colour (within 8 per channel) in a rectangle of a window, and the sum of all.
 int pixelsOf(Display* dpy, Window w, int x, int y, int width, int height, std::uint32_t rgb,
              long* sum = nullptr) {
-    XImage* image = XGetImage(dpy, w, x, y, width, height, AllPlanes, ZPixmap);
     int count = 0;
-    for (int j = 0; image && j < height; ++j)
-        for (int i = 0; i < width; ++i) {
-            const unsigned long pixel = XGetPixel(image, i, j) & 0xffffff;
-            count += samePixel(static_cast<std::uint32_t>(pixel), rgb, 8, 24);
-            if (sum)
-                *sum += static_cast<long>(pixel);
-        }
-    if (image)
-        XDestroyImage(image);
+    forEachPixel(dpy, w, x, y, width, height, [&](int, int, std::uint32_t pixel) {
+        count += samePixel(pixel, rgb, 8, 24);
+        if (sum)
+            *sum += static_cast<long>(pixel);
+    });
     return count;
 }
 
@@ -126,13 +121,7 @@ TEST(Lv2Ui, APressReachesThePortsAndTheNotificationsReachThePicture) {
     EXPECT_EQ(heard.after(0), "resize " + std::to_string(size.width) + " " +
                                   std::to_string(size.height) + "; 4 UiOn 408; ");
     auto idleUntil = [&](const std::function<bool()>& done) {
-        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20); !done();) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            idle->idle(handle);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
+        return ::idleUntil([&] { idle->idle(handle); }, done);
     };
     const std::uint32_t kLeftColour = 0xE2B028;
     // The left channel above the oscilloscope's middle line, the right one (red) below it.

@@ -61,13 +61,12 @@ struct X11Fixture : FrameFixture {
     }
     // The pixels of the window's w x h top-left part that differ from expected(x, y) (RGB).
     int wrongPixels(int w, int h, const std::function<std::uint32_t(int, int)>& expected) {
-        XImage* image = XGetImage(host, win, 0, 0, w, h, AllPlanes, ZPixmap);
-        int wrong = image ? 0 : w * h;
-        for (int i = 0; image && i < w * h; ++i)
-            wrong += (XGetPixel(image, i % w, i / w) & 0xffffff) != expected(i % w, i / w);
-        if (image)
-            XDestroyImage(image);
-        return wrong;
+        int wrong = 0;
+        return forEachPixel(
+                   host, win, 0, 0, w, h,
+                   [&](int x, int y, std::uint32_t rgb) { wrong += rgb != expected(x, y); })
+                   ? wrong
+                   : w * h;
     }
     // Moves the pointer over the server, then presses (True) or releases (False) the left button.
     void move(int x, int y, int button = -1) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 #include "gui/ImageFiles.h"
@@ -38,12 +39,34 @@ inline Window mapTestWindow(Display* dpy, int x, int y, int w, int h) {
     return win;
 }
 
-// The RGB of one pixel of a window on the screen; 0xdeadbeef when it cannot be read.
-inline std::uint32_t screenPixel(Display* dpy, Window w, int x, int y) {
-    XImage* image = XGetImage(dpy, w, x, y, 1, 1, AllPlanes, ZPixmap);
-    const std::uint32_t rgb = image ? XGetPixel(image, 0, 0) & 0xffffff : 0xdeadbeef;
+// Calls f(x, y, rgb) for each pixel of a rectangle of a window on the screen; false when it
+// cannot be read.
+inline bool forEachPixel(Display* dpy, Window w, int x, int y, int width, int height,
+                         const std::function<void(int, int, std::uint32_t)>& f) {
+    XImage* image = XGetImage(dpy, w, x, y, width, height, AllPlanes, ZPixmap);
+    for (int j = 0; image && j < height; ++j)
+        for (int i = 0; i < width; ++i)
+            f(i, j, XGetPixel(image, i, j) & 0xffffff);
     if (image)
         XDestroyImage(image);
+    return image != nullptr;
+}
+
+// Calls idle() at a host's rate (40 Hz) until done() holds; false after 20 s.
+inline bool idleUntil(const std::function<void()>& idle, const std::function<bool()>& done) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20); !done();) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        idle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return true;
+}
+
+// The RGB of one pixel of a window on the screen; 0xdeadbeef when it cannot be read.
+inline std::uint32_t screenPixel(Display* dpy, Window w, int x, int y) {
+    std::uint32_t rgb = 0xdeadbeef;
+    forEachPixel(dpy, w, x, y, 1, 1, [&](int, int, std::uint32_t pixel) { rgb = pixel; });
     return rgb;
 }
 
