@@ -192,9 +192,8 @@ TEST_F(EditorX11, HostWindowsThatAreGoneOrNeverWereReachNoHandler) {
     // The user kills the editor's window from the window manager, which ends its connection:
     // the host lives on, and the next open works.
     XKillClient(host.dpy, again) && XSync(host.dpy, False);
-    for (int idles = 0; idles < 5; ++idles)
-        a.dispatch(idles < 4 ? effEditIdle : effEditDraw);
-    a.dispatch(effEditClose);
+    for (const int op : {effEditIdle, effEditIdle, effEditIdle, effEditDraw, effEditClose})
+        a.dispatch(op);
     const Window third = a.open(host, host.window(0));
     // Exposes are drawn at the first idle with the pointer in the window, by the third away.
     for (const int x : {100, 100, 2000}) {
