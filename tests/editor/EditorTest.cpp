@@ -361,8 +361,8 @@ TEST(ScopeHandover, FramesShowTheLoopAsAPlainReadingOfItWould) {
         const int change = step % 5 ? static_cast<int>(random() % 24) : 3;
         if (change == 0)
             capacity = size - static_cast<int>(random() % 30000);
-        if (change == 1)
-            length = 1 + static_cast<int>(random() % (size + 20000));
+        if (change == 1) // twice the capacity: a column may sample exactly one past the end
+            length = step % 3 ? 1 + static_cast<int>(random() % (size + 20000)) : 2 * capacity;
         if (change == 2)
             handover->setColumns(columns = 1 + static_cast<int>(random() % 2048));
         const int count = 1 + static_cast<int>(random() % 20000);
