@@ -17,6 +17,7 @@
 #include "platform/PlatformInput.h"
 #include "platform/PlatformWindowListener.h"
 #include "platform/X11ErrorTrap.h"
+#include "platform/X11SocketWatcher.h"
 
 namespace {
 // Cairo on the window's back buffer; flushing shows the buffer in the window.
@@ -150,13 +151,13 @@ std::unique_ptr<X11Window> X11Window::create(unsigned long parent, std::int32_t 
     // Presents copy with the default graphics context of the window's screen, which the
     // connection owns.
     made->screen = XScreenNumberOfScreen(parentAttributes.screen);
-    std::int32_t px = -1, py = -1, buttons = 0;
-    made->pointerInside =
-        made->queryPointer(px, py, buttons) && px >= 0 && py >= 0 && px < w && py < h;
+    made->watcher = std::make_unique<X11SocketWatcher>(ConnectionNumber(d));
     return made;
 }
 
 X11Window::~X11Window() {
+    // The watcher stops before its socket closes.
+    watcher.reset();
     {
         // Nothing of the teardown may reach the host's handlers, even on a dead connection.
         X11ErrorTrap trap(dpy);
@@ -341,18 +342,11 @@ bool X11Window::isCollapsed() {
 void X11Window::processEvents(std::int32_t maxWaitMs) {
     if (!isAlive())
         return;
-    // Most idles find nothing: with no event queued and every request answered (so nothing
-    // waits to be sent), one look at the socket says so, without Xlib's reads.
+    // Most idles find nothing: with no event queued, every request answered (so nothing waits
+    // to be sent) and nothing come in since the last read, there is nothing to do.
     if (maxWaitMs <= 0 && QLength(dpy) == 0 &&
-        LastKnownRequestProcessed(dpy) + 1 == NextRequest(dpy)) {
-        // With the pointer away no click can come before it enters, which is an event itself:
-        // then every third idle looks (a tenth of a second at the usual rate), for exposes.
-        if (!pointerInside && ++idlesAway % 3 != 0)
-            return;
-        pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
-        if (poll(&fd, 1, 0) == 0)
-            return;
-    }
+        LastKnownRequestProcessed(dpy) + 1 == NextRequest(dpy) && !watcher->readable())
+        return;
     X11ErrorTrap trap(dpy);
     if (maxWaitMs > 0 && XPending(dpy) == 0 && !broken()) {
         pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
@@ -425,11 +419,6 @@ void X11Window::processEvents(std::int32_t maxWaitMs) {
             if (event.xdestroywindow.window == win)
                 gone = true;
             break;
-        case EnterNotify:
-        case LeaveNotify:
-            if (event.xcrossing.window == win)
-                pointerInside = event.type == EnterNotify;
-            break;
         case ConfigureNotify:
             if (event.xconfigure.window == win) {
                 width = event.xconfigure.width;
@@ -443,6 +432,8 @@ void X11Window::processEvents(std::int32_t maxWaitMs) {
         }
     }
     flushExpose();
+    // Whatever remains unread in the socket wakes the watcher again at once.
+    watcher->rearm();
 }
 
 void X11Window::setBounds(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {

@@ -11,6 +11,7 @@
 
 struct _XDisplay;
 class PlatformWindowListener;
+class X11SocketWatcher;
 typedef struct _cairo_device cairo_device_t;
 typedef struct _cairo_surface cairo_surface_t;
 
@@ -69,8 +70,5 @@ private:
     unsigned long cursor = 0;
     int screen = 0;
     bool gone = false;
-    // Where the pointer is, from the crossing events: away from the window, idles look at the
-    // connection less often.
-    bool pointerInside = true;
-    std::uint32_t idlesAway = 0;
+    std::unique_ptr<X11SocketWatcher> watcher;
 };

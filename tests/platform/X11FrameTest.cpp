@@ -10,6 +10,7 @@
 #include "X11TestDisplay.h"
 #include "gui/GuiTestSupport.h"
 #include "platform/PlatformWindowFactory.h"
+#include "platform/X11SocketWatcher.h"
 #include "platform/X11Window.h"
 
 namespace {
@@ -90,6 +91,37 @@ TEST(X11Input, ButtonAndModifierBitsOfAnEventState) {
                            Mod1Mask | Mod4Mask, LockMask | Mod2Mask | Mod3Mask | Mod5Mask})
         bits += textf("%d ", X11Window::buttonsFromState(state));
     EXPECT_EQ(bits, "1 2 4 24 96 0 ");
+}
+
+// The watcher tells of what comes in on its socket (data or a hang-up), again after a rearm
+// while it is still unread, and of nothing while nothing comes; it ends when it is destroyed.
+TEST(X11SocketWatcher, TellsWhenTheSocketHasSomethingToRead) {
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    {
+        X11SocketWatcher watcher(ends[0]);
+        auto after = [&](bool rearm, bool wanted) {
+            if (rearm)
+                watcher.rearm();
+            // Something is told within moments; nothing is checked after a while.
+            for (int i = 0; i < 2000 && wanted && !watcher.readable(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!wanted)
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            return watcher.readable();
+        };
+        char byte = 'x';
+        EXPECT_TRUE(watcher.readable());  // what came before the thread ran is read first
+        EXPECT_FALSE(after(true, false)); // nothing came
+        EXPECT_EQ(write(ends[1], &byte, 1), 1);
+        EXPECT_TRUE(after(false, true));
+        EXPECT_TRUE(after(true, true)); // still unread
+        EXPECT_EQ(read(ends[0], &byte, 1), 1);
+        EXPECT_FALSE(after(true, false));
+        close(ends[1]);
+        EXPECT_TRUE(after(false, true));
+    }
+    close(ends[0]);
 }
 
 TEST_F(X11Fixture, ExposesAHeldButtonAndACollapsedHost) {
