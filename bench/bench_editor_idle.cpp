@@ -8,8 +8,10 @@
 // wall time, in percent of one core, and per idle: thread CPU time is steadier than wall time
 // on a shared machine. A case with the editor closed shows what the host's own wake-ups cost
 // the thread, the floor under both editions' figures. The time spent inside the idle calls is
-// reported apart: the editor's own share, without the wake-ups around it. Each case runs several
-// times; the summary prints the median and the spread (lowest to highest).
+// reported apart: the editor's own share, without the wake-ups around it. So is the CPU time of
+// the process's threads but these two (the editor's helpers, such as the one that watches the
+// connection to the X server), in percent of a core. Each case runs several times; the summary
+// prints the median and the spread (lowest to highest).
 //
 // Run it as: xvfb-run -a -s "-screen 0 1280x1024x24" build/release/bench/bench_editor_idle
 #include <benchmark/benchmark.h>
@@ -21,6 +23,7 @@
 #include <lv2/time/time.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <array>
@@ -54,10 +57,13 @@ constexpr auto kRecordFirst = std::chrono::milliseconds(2200); // a bar and a bi
 constexpr auto kSettle = std::chrono::milliseconds(500);
 constexpr auto kMeasure = std::chrono::seconds(4);
 
-double threadSeconds() {
+double cpuSeconds(clockid_t clock) {
     timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    clock_gettime(clock, &t);
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+double threadSeconds() {
+    return cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
 // The input of block n: a new level in every block, so an overdub changes the loop each time.
@@ -311,6 +317,13 @@ public:
     void idle() override {}
     void close() override {}
 };
+// The same beside the LV2 plug-in's audio, which costs the machine more.
+class NoLv2Edition : public Lv2Edition {
+public:
+    bool open(Window) override { return true; }
+    void idle() override {}
+    void close() override {}
+};
 
 // The audio thread: blocks at the pace of 44100 frames a second, recording first, then in the
 // state asked for.
@@ -321,6 +334,15 @@ public:
     ~AudioThread() {
         stop.store(true, std::memory_order_release);
         thread.join();
+    }
+    // The audio thread's CPU time so far, read from another thread.
+    double seconds() {
+        clockid_t clock;
+        timespec t{};
+        if (pthread_getcpuclockid(thread.native_handle(), &clock) != 0 ||
+            clock_gettime(clock, &t) != 0)
+            return 0.0;
+        return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
     }
 
 private:
@@ -339,7 +361,8 @@ private:
     std::thread thread;
 };
 
-// edition: 0 the 2.x module, 1 the LV2 bundle, 2 none; state: 1 the loop changing, 0 at rest.
+// edition: 0 the 2.x module, 1 the LV2 bundle, 2 none beside the module, 3 none beside the LV2
+// plug-in; state: 1 the loop changing, 0 at rest.
 void BM_EditorIdle(benchmark::State& state) {
     const std::int64_t kind = state.range(0);
     const bool changing = state.range(1) != 0;
@@ -359,6 +382,8 @@ void BM_EditorIdle(benchmark::State& state) {
             edition = std::make_unique<Lv2Edition>();
         else if (kind == 2)
             edition = std::make_unique<NoEdition>();
+        else if (kind == 3)
+            edition = std::make_unique<NoLv2Edition>();
         else
             edition = std::make_unique<ModuleEdition>();
         const Window parent =
@@ -373,14 +398,18 @@ void BM_EditorIdle(benchmark::State& state) {
         // then hears of every crossing and click at once.
         XWarpPointer(dpy, None, parent, 0, 0, 0, 0, 240, 170);
         XSync(dpy, False);
-        double cpu = 0.0, wall = 0.0, inIdles = 0.0;
+        double cpu = 0.0, wall = 0.0, inIdles = 0.0, others = 0.0;
         std::int64_t idles = 0;
         {
             AudioThread audio(*edition, changing);
             const auto begin = SteadyClock::now();
             const auto from = begin + kRecordFirst + kSettle;
             auto next = begin;
-            double cpuFrom = 0.0;
+            // The editor's other threads: the whole process but this thread and the audio's.
+            auto otherSeconds = [&] {
+                return cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - audio.seconds() - threadSeconds();
+            };
+            double cpuFrom = 0.0, othersFrom = 0.0;
             SteadyClock::time_point wallFrom;
             bool measuring = false;
             while (true) {
@@ -389,10 +418,12 @@ void BM_EditorIdle(benchmark::State& state) {
                 const auto now = SteadyClock::now();
                 if (!measuring && now >= from) {
                     measuring = true;
+                    othersFrom = otherSeconds();
                     cpuFrom = threadSeconds();
                     wallFrom = now;
                 } else if (measuring && now - wallFrom >= kMeasure) {
                     cpu = threadSeconds() - cpuFrom;
+                    others = otherSeconds() - othersFrom;
                     wall = std::chrono::duration<double>(now - wallFrom).count();
                     break;
                 }
@@ -414,6 +445,7 @@ void BM_EditorIdle(benchmark::State& state) {
         state.counters["ms_per_idle"] = idles ? 1000.0 * cpu / static_cast<double>(idles) : 0.0;
         state.counters["in_idle_pct"] = 100.0 * inIdles / wall;
         state.counters["idles"] = static_cast<double>(idles);
+        state.counters["others_pct"] = 100.0 * others / wall;
     }
     XCloseDisplay(dpy);
 }
@@ -423,6 +455,7 @@ BENCHMARK(BM_EditorIdle)
     ->Args({1, 1})
     ->Args({1, 0})
     ->Args({2, 0})
+    ->Args({3, 0})
     ->ArgNames({"edition", "changing"})
     ->Iterations(1)
     ->UseManualTime()
@@ -439,20 +472,22 @@ public:
                 figures[0].push_back(run.counters.at("ui_cpu_pct").value);
                 figures[1].push_back(run.counters.at("in_idle_pct").value);
                 figures[2].push_back(run.counters.at("ms_per_idle").value);
+                figures[3].push_back(run.counters.at("others_pct").value);
             }
     }
     void printRatios() {
         std::printf("\nuser-interface thread at 30 idles a second (median, lowest-highest of "
-                    "the runs)\n%-20s %24s %24s %26s\n",
-                    "", "% of a core", "in the idle calls", "ms of CPU per idle");
+                    "the runs)\n%-26s %24s %24s %26s %24s\n",
+                    "", "% of a core", "in the idle calls", "ms of CPU per idle",
+                    "other threads, %");
         for (auto& [name, figures] : cases) {
-            static const char* const editions[] = {"2.x", "LV2", "no editor"};
+            static const char* const editions[] = {"2.x", "LV2", "no editor", "no LV2 editor"};
             const auto at = name.find("edition:") + 8;
-            const char* edition = editions[std::min(2, name[at] - '0')];
+            const char* edition = editions[std::min(3, name[at] - '0')];
             const bool changing = name.find("changing:1") != std::string::npos;
             const std::string label =
                 std::string(edition) + (changing ? ", loop changing" : ", at rest");
-            std::printf("%-20s", label.c_str());
+            std::printf("%-26s", label.c_str());
             for (auto& f : figures) {
                 std::sort(f.begin(), f.end());
                 std::printf(" %8.3f (%6.3f-%6.3f)", f[f.size() / 2], f.front(), f.back());
@@ -463,7 +498,7 @@ public:
     }
 
 private:
-    std::map<std::string, std::array<std::vector<double>, 3>> cases;
+    std::map<std::string, std::array<std::vector<double>, 4>> cases;
 };
 
 } // namespace
