@@ -92,7 +92,7 @@ private:
         if (chance(0.01) || !std::isfinite(rate)) {
             rate = chance(0.8) ? pick({22050, 44100, 48000, 96000, 384000}) : pick(1000, 384000);
             tempo = chance(0.5) ? pick({60, 90, 120, 133}) : 1.0 + unit(random) * 998.0;
-            denominator = chance(0.6) ? 4 : pick(1, 64);
+            denominator = chance(0.6) ? 4 : pick({1, pick(2, 64)});
             barAtZero = chance(0.3);
         }
         host.provideTimeInfo = true;
