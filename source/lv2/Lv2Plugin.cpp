@@ -417,8 +417,8 @@ void Lv2Plugin::writeScope(bool force) {
         left[i] = l;
         right[i] = r;
     }
-    // A loop at rest is not sent again at every refresh; at every tenth it is (about once a
-    // second), in case the host dropped the last message on the way.
+    // A loop at rest is not sent again at every refresh; at every tenth it is (once a second
+    // at 44.1 kHz), in case the host dropped the last message on the way.
     if (same && ++unchangedRefreshes < 10)
         return;
     unchangedRefreshes = 0;
